@@ -1,0 +1,33 @@
+// Conversions between bytes and UTF-16 text, used at the edges only.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// True when `bytes` is well-formed UTF-8 (no surrogates, no overlongs, nothing
+// above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// Decodes UTF-8. Each maximal ill-formed subsequence becomes one U+FFFD, as
+// the Unicode Standard and the WHATWG Encoding Standard recommend.
+std::u16string DecodeUtf8(std::string_view bytes);
+void AppendDecodedUtf8(std::string_view bytes, std::u16string& out);
+
+// Decodes Windows-1252 byte by byte. The five bytes the code page leaves
+// unassigned (81 8D 8F 90 9D) become the C1 controls of the same value.
+std::u16string DecodeWindows1252(std::string_view bytes);
+void AppendDecodedWindows1252(std::string_view bytes, std::u16string& out);
+
+// Encodes UTF-16 as UTF-8. An unpaired surrogate becomes U+FFFD (EF BF BD).
+std::string EncodeUtf8(std::u16string_view text);
+void AppendEncodedUtf8(std::u16string_view text, std::string& out);
+
+// Lossless conversions for file names, which on POSIX systems are arbitrary
+// bytes: a byte that is not part of well-formed UTF-8 is kept as the lone
+// surrogate U+DC00 + byte, and turned back into that byte on the way out.
+std::u16string DecodeFileName(std::string_view bytes);
+std::string EncodeFileName(std::u16string_view name);
+
+}  // namespace qm

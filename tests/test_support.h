@@ -1,0 +1,33 @@
+// Small helpers shared by the tests: temporary folders, raw file access and
+// UTF-8 literals as UTF-16.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qm::test {
+
+// UTF-8 source text to UTF-16.
+std::u16string U(std::string_view utf8);
+// UTF-16 to UTF-8, for readable failure messages.
+std::string U8(std::u16string_view text);
+
+// A fresh folder under the system temp folder, removed with its content.
+class TempDir {
+ public:
+  TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+ private:
+  std::string path_;
+};
+
+void WriteBytes(const std::string& path, std::string_view bytes);
+std::string ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
+
+}  // namespace qm::test
