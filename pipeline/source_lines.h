@@ -1,0 +1,101 @@
+// A source file as lines, the comments and string literals found in them,
+// and the exchange text that carries those items to the translator.
+//
+// The decoded text of all lines lives in one block owned by SourceLines;
+// each line is a small record into it, so a file costs little more than its
+// text in UTF-16. Views handed out stay valid as long as the SourceLines
+// object lives (moving it keeps them valid too).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+struct SourceLiteral {
+  std::u16string_view Text;   // the characters between the quotes, as written
+  std::int32_t Position = 0;  // 1-based position of the opening quote in the space-trimmed line
+};
+
+// One line, as a view.
+struct SourceLine {
+  std::u16string_view Text;     // the line as read, without its line end
+  std::u16string_view Comment;  // the collected comment, empty when none was collected
+  std::span<const SourceLiteral> Literals;  // the collected literals, left to right
+  // Where the comment sits: 1-based position of its ";" in the space-trimmed
+  // line (0 when none was collected), and the editor marker ("-", "{", "}")
+  // that follows the ";" and stays out of `Comment` (0 when there is none).
+  std::int32_t Semicolon = 0;
+  char16_t Marker = 0;
+};
+
+// The texts that start the settings block editors append to a source file.
+inline constexpr std::u16string_view kIdeOptionsMarker = u"; IDE Options =";
+inline constexpr std::u16string_view kJapbeVersionMarker = u"; jaPBe Version=";
+
+enum class SourceEncoding { Utf8, Windows1252 };
+
+// The encoding a source file is read in: UTF-8 when it starts with the UTF-8
+// byte-order mark or is well-formed UTF-8, Windows-1252 otherwise (what the
+// editor and the compiler assume for a file without a mark).
+SourceEncoding DetectEncoding(std::string_view bytes);
+
+// True when a line, space-trimmed, holds a trailer marker.
+bool HoldsTrailerMarker(std::u16string_view trimmed);
+
+class SourceLines {
+ public:
+  SourceLines() = default;
+  SourceLines(SourceLines&&) noexcept = default;
+  SourceLines& operator=(SourceLines&&) noexcept = default;
+  SourceLines(const SourceLines&) = delete;
+  SourceLines& operator=(const SourceLines&) = delete;
+
+  // Splits a file's bytes into lines. CR, LF, CR LF and NUL end a line; the
+  // line end is not part of the line; a final line end adds no empty line.
+  // A byte-order mark stays as U+FEFF at the start of the first line.
+  static SourceLines FromBytes(std::string_view bytes);
+  // Lines given as texts (each without a line end).
+  static SourceLines FromTexts(std::span<const std::u16string> texts);
+
+  std::size_t size() const { return lines_.size(); }
+  bool empty() const { return lines_.empty(); }
+  SourceLine operator[](std::size_t index) const;
+
+  // Finds the comment and the literals of every line, stopping at the first
+  // line that holds a trailer marker: that line and all after it keep no
+  // items. Returns the number of items collected. May be called again.
+  std::int64_t Extract();
+
+  // Items of one line in the exchange text (its comment and its literals).
+  std::int64_t ItemCount(std::size_t index) const;
+
+  // Removes every line.
+  void Clear();
+
+ private:
+  struct Record {
+    std::uint64_t start = 0;
+    std::uint32_t length = 0;
+    std::int32_t semicolon = 0;
+    std::uint32_t first_literal = 0;
+    char16_t marker = 0;
+  };
+
+  void AddLine(std::u16string_view text);
+  void ExtractLine(std::size_t index);
+  std::u16string_view TextOf(const Record& record) const;
+
+  std::vector<char16_t> text_;  // never reallocated once the lines are read
+  std::vector<Record> lines_;
+  std::vector<SourceLiteral> literals_;
+};
+
+// The exchange text: every collected comment in line order, then every
+// literal in line order, each followed by one CR.
+std::u16string BuildExchangeText(const SourceLines& lines);
+
+}  // namespace qm
