@@ -1,0 +1,176 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "pipeline/collect.h"
+#include "pipeline/encoding.h"
+#include "pipeline/files.h"
+#include "pipeline/text.h"
+#include "platform/fs.h"
+#include "tests/test_support.h"
+
+namespace qm {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+std::u16string P(const std::string& path) { return DecodeFileName(path); }
+
+TEST(MatchesExtension, ExactAndCaseSensitive) {
+  struct Case {
+    std::u16string name, extension;
+    bool matches;
+  };
+  const Case cases[] = {
+      {u"main.pb", u"pb", true},     {u".pb", u"pb", true},        {u"pb", u"pb", false},
+      {u"MAIN.PB", u"pb", false},    {u"main.pbi", u"pb", false},  {u"main.pbx", u"pb", false},
+      {u"main.pb.bak", u"pb", false}, {u"inc.pbi", u"pbi", true},  {u"inc.pb", u"pbi", false},
+      {u"xpb", u"pb", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MatchesExtension(c.name, c.extension), c.matches) << test::U8(c.name);
+  }
+}
+
+TEST(CollectFiles, IncludeFilesFirstOnlyPlainFilesDirectlyInTheFolder) {
+  TempDir dir;
+  for (const char* name : {"b.pb", "a.pbi", "c.PB", "d.pbx", "e.pb.bak", ".pb"}) {
+    WriteBytes(dir.File(name), "x");
+  }
+  std::filesystem::create_directory(dir.File("x.pb"));
+  WriteBytes(dir.File("x.pb") + "/inner.pb", "x");
+  ASSERT_EQ(::mkfifo(dir.File("pipe.pb").c_str(), 0600), 0);       // would block a reader
+  std::filesystem::create_symlink(dir.File("b.pb"), dir.File("link.pb"));
+  std::filesystem::create_symlink(dir.File("gone"), dir.File("broken.pb"));
+
+  const std::string folder = dir.path();
+  const auto files = CollectProjectFiles(P(folder));
+  ASSERT_FALSE(files.empty());
+  EXPECT_EQ(files.front(), P(folder + "/a.pbi"));
+  std::vector<std::u16string> sources(files.begin() + 1, files.end());
+  std::sort(sources.begin(), sources.end());  // the listing order is the system's
+  EXPECT_EQ(sources, (std::vector<std::u16string>{P(folder + "/.pb"), P(folder + "/b.pb"),
+                                                  P(folder + "/link.pb")}));
+
+  // With or without a trailing separator: exactly one between folder and name.
+  EXPECT_EQ(CollectProjectFiles(P(folder + "/")), files);
+}
+
+TEST(CollectFiles, KeepsListingOrderWithinEachGroup) {
+  TempDir dir;
+  for (const char* name : {"p1.pbi", "s1.pb", "p2.pbi", "s2.pb", "s3.pb"}) {
+    WriteBytes(dir.File(name), "x");
+  }
+  std::vector<fs::FolderEntry> listing;
+  ASSERT_EQ(fs::ListFolder(P(dir.path()), listing), 0);
+  std::vector<std::u16string> expected;
+  for (const char* ext : {"pbi", "pb"}) {
+    for (const fs::FolderEntry& entry : listing) {
+      if (MatchesExtension(entry.name, Ascii(ext))) expected.push_back(P(dir.path() + "/") + entry.name);
+    }
+  }
+  EXPECT_EQ(CollectProjectFiles(P(dir.path())), expected);
+  EXPECT_EQ(expected.size(), 5u);
+}
+
+TEST(CollectFiles, MissingFolderAndOddNamesAreHandled) {
+  TempDir dir;
+  EXPECT_TRUE(CollectProjectFiles(P(dir.File("missing"))).empty());
+  EXPECT_TRUE(CollectProjectFiles(P(dir.path())).empty());
+  // A name that is not UTF-8 can still be read back through its collected path.
+  WriteBytes(dir.File("caf\xE9.pb"), "; x");
+  const auto files = CollectProjectFiles(P(dir.path()));
+  ASSERT_EQ(files.size(), 1u);
+  SourceLines lines;
+  EXPECT_EQ(ReadSourceFile(files[0], lines), 0);
+  ASSERT_EQ(lines.size(), 1u);
+}
+
+TEST(ReadSourceFile, ReportsTheSystemError) {
+  TempDir dir;
+  SourceLines lines;
+  EXPECT_EQ(ReadSourceFile(P(dir.File("missing.pb")), lines), ENOENT);
+  EXPECT_EQ(ReadSourceFile(P(dir.path()), lines), EISDIR);
+  EXPECT_FALSE(fs::ErrorText(ENOENT).empty());
+  EXPECT_TRUE(fs::ErrorText(0).empty());
+}
+
+TEST(WriteFileAtomically, ReplacesWholeAndLeavesNoTemporaryFile) {
+  TempDir dir;
+  const std::string target = dir.File("out.pb");
+  ASSERT_EQ(fs::WriteFileAtomically(P(target), "new"), 0);
+  EXPECT_EQ(ReadBytes(target), "new");
+
+  WriteBytes(target, "old content");
+  ::chmod(target.c_str(), 0640);
+  ASSERT_EQ(fs::WriteFileAtomically(P(target), "replaced"), 0);
+  EXPECT_EQ(ReadBytes(target), "replaced");
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);  // the owner's permission bits stay
+
+  std::vector<fs::FolderEntry> entries;
+  fs::ListFolder(P(dir.path()), entries);
+  EXPECT_EQ(entries.size(), 1u);
+}
+
+TEST(WriteFileAtomically, AFailureLeavesTheOldFileAsItWas) {
+  TempDir dir;
+  const std::string target = dir.File("out.pb");
+  WriteBytes(target, "precious");
+  // The producer gives up half-way: nothing changes.
+  const int error = fs::WriteFileAtomically(P(target), [](const fs::ByteSink& sink) {
+    sink("half of it");
+    return false;
+  });
+  EXPECT_NE(error, 0);
+  EXPECT_EQ(ReadBytes(target), "precious");
+  std::vector<fs::FolderEntry> entries;
+  fs::ListFolder(P(dir.path()), entries);
+  EXPECT_EQ(entries.size(), 1u) << "the temporary file was not removed";
+
+  // A folder that does not exist, and a target that is a folder.
+  EXPECT_EQ(fs::WriteFileAtomically(P(dir.File("no/such.pb")), "x"), ENOENT);
+  EXPECT_EQ(fs::WriteFileAtomically(P(dir.path()), "x"), EISDIR);
+}
+
+TEST(WriteFileAtomically, ALinkStaysALink) {
+  TempDir dir;
+  WriteBytes(dir.File("real.pb"), "old");
+  std::filesystem::create_symlink("real.pb", dir.File("link.pb"));
+  ASSERT_EQ(fs::WriteFileAtomically(P(dir.File("link.pb")), "new"), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.pb")));
+  EXPECT_EQ(ReadBytes(dir.File("real.pb")), "new");
+}
+
+TEST(WriteFileAtomically, ReadOnlyTargetsAreNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write anything";
+  TempDir dir;
+  const std::string target = dir.File("ro.pb");
+  WriteBytes(target, "keep");
+  ::chmod(target.c_str(), 0444);
+  EXPECT_EQ(fs::WriteFileAtomically(P(target), "x"), EACCES);
+  EXPECT_EQ(ReadBytes(target), "keep");
+}
+
+TEST(WriteOutputFile, WritesTheEncodedLines) {
+  TempDir dir;
+  const SourceLines lines = SourceLines::FromBytes("a\nb\r\n");
+  ASSERT_EQ(WriteOutputFile(P(dir.File("o.pb")), lines, {}), 0);
+  EXPECT_EQ(ReadBytes(dir.File("o.pb")), "a\r\nb\r\n");
+}
+
+TEST(JoinPath, ExactlyOneSeparator) {
+  EXPECT_EQ(fs::JoinPath(u"/d", u"f.pb"), u"/d/f.pb");
+  EXPECT_EQ(fs::JoinPath(u"/d/", u"f.pb"), u"/d/f.pb");
+  EXPECT_EQ(fs::JoinPath(u"", u"f.pb"), u"f.pb");
+}
+
+}  // namespace
+}  // namespace qm
