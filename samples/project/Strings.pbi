@@ -1,0 +1,3 @@
+; Texts shared by the sample project
+#Title$ = "Sample Project"  ; window title
+Global Message$ = "Ready to translate"

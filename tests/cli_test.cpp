@@ -1,0 +1,162 @@
+// Runs the built quillmark-cli as a user would and checks what it prints,
+// writes and returns.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/test_support.h"
+
+namespace qm {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+struct CliRun {
+  int status = -1;
+  std::string out, err;
+};
+
+CliRun Cli(std::vector<std::string> args) {
+  TempDir capture;
+  const std::string out_path = capture.File("out"), err_path = capture.File("err");
+  args.insert(args.begin(), QM_CLI_PATH);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int wstatus = 0;
+  ::waitpid(pid, &wstatus, 0);
+  CliRun run;
+  run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  run.out = ReadBytes(out_path);
+  run.err = ReadBytes(err_path);
+  return run;
+}
+
+std::size_t Lines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(Cli, ExtractWritesTheExchangeTextByteForByte) {
+  TempDir dir;
+  WriteBytes(dir.File("m.pb"),
+             "a = 1 ; one\r\nb$ = \"zwei \xC3\xA4\"\r\n; three\r\n; IDE Options = x\r\n; four\r\n");
+  const CliRun run = Cli({"extract", dir.File("m.pb")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, " one\r three\rzwei \xC3\xA4\r");
+  EXPECT_EQ(run.err, "");
+
+  WriteBytes(dir.File("empty.pb"), "");
+  EXPECT_EQ(Cli({"extract", dir.File("empty.pb")}).out, "");
+}
+
+TEST(Cli, ApplyWritesTheTranslatedFile) {
+  TempDir dir;
+  WriteBytes(dir.File("m.pb"), "a = 1 ; one  \nb$ = \"two\"\n;- Section\nc = 3\n");
+  WriteBytes(dir.File("t.txt"), "eins\r\nAbschnitt\r\nzwei \xC3\xA4\r\n");
+  const CliRun run = Cli({"apply", dir.File("m.pb"), dir.File("t.txt"), dir.File("out.pb")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(ReadBytes(dir.File("out.pb")),
+            "\xEF\xBB\xBF" "a = 1 ; eins  \r\nb$ = \"zwei \xC3\xA4\"\r\n;- Abschnitt\r\nc = 3\r\n");
+}
+
+TEST(Cli, ApplyMayOverwriteItsSource) {
+  TempDir dir;
+  WriteBytes(dir.File("m.pb"), "; one\n");
+  WriteBytes(dir.File("t.txt"), "eins");
+  const CliRun run = Cli({"apply", dir.File("m.pb"), dir.File("t.txt"), dir.File("m.pb")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadBytes(dir.File("m.pb")), "; eins\r\n");
+}
+
+TEST(Cli, FailuresNameTheFileAndLeaveTheOutputUntouched) {
+  TempDir dir;
+  WriteBytes(dir.File("m.pb"), "; one\n");
+  WriteBytes(dir.File("t.txt"), "eins");
+  WriteBytes(dir.File("out.pb"), "keep me");
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string names;
+  };
+  const Case cases[] = {
+      {{"extract", dir.File("missing.pb")}, dir.File("missing.pb")},
+      {{"apply", dir.File("missing.pb"), dir.File("t.txt"), dir.File("out.pb")},
+       dir.File("missing.pb")},
+      {{"apply", dir.File("m.pb"), dir.File("missing.txt"), dir.File("out.pb")},
+       dir.File("missing.txt")},
+      {{"apply", dir.File("m.pb"), dir.File("t.txt"), dir.File("nodir/out.pb")},
+       dir.File("nodir/out.pb")},
+      {{"apply", dir.File("m.pb"), dir.File("t.txt"), dir.path()}, dir.path()},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = Cli(c.args);
+    EXPECT_EQ(run.status, 1) << c.names;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    EXPECT_NE(run.err.find("'" + c.names + "'"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadBytes(dir.File("out.pb")), "keep me");
+  }
+  const CliRun missing = Cli({"extract", dir.File("missing.pb")});
+  EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+}
+
+TEST(Cli, CollectPrintsOnePathALineIncludeFilesFirst) {
+  TempDir dir;
+  WriteBytes(dir.File("main.pb"), "");
+  WriteBytes(dir.File("inc.pbi"), "");
+  WriteBytes(dir.File("notes.txt"), "");
+  const CliRun run = Cli({"collect", dir.path()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, dir.File("inc.pbi") + "\n" + dir.File("main.pb") + "\n");
+  EXPECT_EQ(Cli({"collect", dir.File("missing")}).out, "");
+}
+
+TEST(Cli, HelpAndUsageErrors) {
+  const CliRun help = Cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("quillmark-cli apply FILE TRANSLATION OUTPUT"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+
+  const std::vector<std::string> wrong[] = {
+      {}, {"frobnicate"}, {"extract"}, {"extract", "a", "b"}, {"apply", "a", "b"}, {"collect"},
+      {"--help", "extract"},
+  };
+  for (const auto& args : wrong) {
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("Usage:"), std::string::npos);
+  }
+}
+
+TEST(Cli, TheSampleProjectTranslates) {
+  const std::string samples = QM_SAMPLES_DIR;
+  const CliRun collected = Cli({"collect", samples + "/project"});
+  ASSERT_EQ(collected.status, 0);
+  EXPECT_GE(Lines(collected.out), 2u);
+  TempDir dir;
+  const CliRun run = Cli({"apply", samples + "/project/Main.pb", samples + "/Main.de.txt",
+                       dir.File("Main.pb")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadBytes(dir.File("Main.pb")), ReadBytes(samples + "/Main.de.expected.pb"));
+}
+
+}  // namespace
+}  // namespace qm
