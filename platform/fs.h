@@ -40,6 +40,22 @@ int WriteFileAtomically(std::u16string_view path,
                         const std::function<bool(const ByteSink&)>& produce);
 int WriteFileAtomically(std::u16string_view path, std::string_view bytes);
 
+// Makes sure `folder` is a folder that only this user can enter: creates it
+// (mode 0700) when missing, and tightens the mode of one that is ours.
+// Refuses a link, a folder of another user, or anything that is not a
+// folder. Returns a system error code, 0 on success.
+int EnsurePrivateFolder(std::u16string_view folder);
+
+// This user's private folder for Quillmark's scratch files:
+// $XDG_CACHE_HOME/quillmark, or ~/.cache/quillmark when that is unset.
+// Created when missing; "" when there is no safe one.
+std::u16string PrivateScratchFolder();
+
+// Writes a small file that only this user may read (mode 0600), replacing
+// its content. Never follows a link and never opens anything but a plain
+// file. Returns a system error code, 0 on success.
+int WritePrivateFile(std::u16string_view path, std::string_view bytes);
+
 // The system's text for an error code (as the system words it).
 std::u16string ErrorText(int code);
 

@@ -166,6 +166,79 @@ TEST(WriteOutputFile, WritesTheEncodedLines) {
   EXPECT_EQ(ReadBytes(dir.File("o.pb")), "a\r\nb\r\n");
 }
 
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
+}
+
+TEST(EnsurePrivateFolder, CreatesTightensAndRefusesLinks) {
+  TempDir dir;
+  const std::string fresh = dir.File("fresh");
+  EXPECT_EQ(fs::EnsurePrivateFolder(P(fresh)), 0);
+  EXPECT_EQ(ModeOf(fresh), 0700u);
+
+  const std::string open = dir.File("open");
+  std::filesystem::create_directory(open);
+  ::chmod(open.c_str(), 0755);
+  EXPECT_EQ(fs::EnsurePrivateFolder(P(open)), 0);
+  EXPECT_EQ(ModeOf(open), 0700u);
+
+  const std::string link = dir.File("link");
+  std::filesystem::create_directory_symlink(open, link);
+  EXPECT_NE(fs::EnsurePrivateFolder(P(link)), 0) << "a planted link is not followed";
+
+  const std::string file = dir.File("file");
+  WriteBytes(file, "x");
+  EXPECT_NE(fs::EnsurePrivateFolder(P(file)), 0);
+  EXPECT_NE(fs::EnsurePrivateFolder(u""), 0);
+}
+
+TEST(WritePrivateFile, OnlyTheUserMayReadItAndLinksAreNotFollowed) {
+  TempDir dir;
+  const std::string scratch = dir.File("btex");
+  ASSERT_EQ(fs::WritePrivateFile(P(scratch), "first, and longer"), 0);
+  EXPECT_EQ(ModeOf(scratch), 0600u);
+  ASSERT_EQ(fs::WritePrivateFile(P(scratch), "second"), 0);
+  EXPECT_EQ(ReadBytes(scratch), "second");
+
+  ::chmod(scratch.c_str(), 0644);
+  ASSERT_EQ(fs::WritePrivateFile(P(scratch), "third"), 0);
+  EXPECT_EQ(ModeOf(scratch), 0600u);
+
+  // A link planted under the name does not redirect the write.
+  const std::string victim = dir.File("victim");
+  WriteBytes(victim, "keep me");
+  const std::string link = dir.File("link");
+  std::filesystem::create_symlink(victim, link);
+  EXPECT_NE(fs::WritePrivateFile(P(link), "overwritten"), 0);
+  EXPECT_EQ(ReadBytes(victim), "keep me");
+
+  // Nor does a pipe block it.
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_NE(fs::WritePrivateFile(P(pipe), "x"), 0);
+}
+
+TEST(PrivateScratchFolder, FollowsXdgCacheHomeAndIgnoresRelativeValues) {
+  TempDir dir;
+  const char* old_cache = std::getenv("XDG_CACHE_HOME");
+  const char* old_home = std::getenv("HOME");
+  const std::string saved_cache = old_cache ? old_cache : "";
+  const std::string saved_home = old_home ? old_home : "";
+
+  ::setenv("XDG_CACHE_HOME", dir.File("cache").c_str(), 1);
+  std::filesystem::create_directory(dir.File("cache"));
+  EXPECT_EQ(fs::PrivateScratchFolder(), P(dir.File("cache") + "/quillmark"));
+  EXPECT_EQ(ModeOf(dir.File("cache") + "/quillmark"), 0700u);
+
+  ::setenv("XDG_CACHE_HOME", "relative/cache", 1);
+  ::setenv("HOME", dir.path().c_str(), 1);
+  EXPECT_EQ(fs::PrivateScratchFolder(), P(dir.path() + "/.cache/quillmark"));
+
+  if (old_cache) ::setenv("XDG_CACHE_HOME", saved_cache.c_str(), 1); else ::unsetenv("XDG_CACHE_HOME");
+  if (old_home) ::setenv("HOME", saved_home.c_str(), 1); else ::unsetenv("HOME");
+}
+
 TEST(JoinPath, ExactlyOneSeparator) {
   EXPECT_EQ(fs::JoinPath(u"/d", u"f.pb"), u"/d/f.pb");
   EXPECT_EQ(fs::JoinPath(u"/d/", u"f.pb"), u"/d/f.pb");

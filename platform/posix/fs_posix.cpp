@@ -182,6 +182,52 @@ int WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   return WriteFileAtomically(path, [bytes](const ByteSink& sink) { return sink(bytes); });
 }
 
+int EnsurePrivateFolder(std::u16string_view folder) {
+  const std::string native = Native(folder);
+  if (native.empty()) return ENOENT;
+  if (::mkdir(native.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+  // Checked through a descriptor opened without following a link, so what
+  // is checked is what is used.
+  Fd fd(::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (fd.get() < 0) return errno == ELOOP ? ENOTDIR : errno;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return errno;
+  if (st.st_uid != ::geteuid()) return EACCES;
+  if ((st.st_mode & 077) != 0 && ::fchmod(fd.get(), st.st_mode & 0700) != 0) return errno;
+  return 0;
+}
+
+std::u16string PrivateScratchFolder() {
+  std::string base;
+  // Relative values are invalid by the XDG rules and are ignored.
+  if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && cache[0] == '/') {
+    base = cache;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    base = std::string(home) + "/.cache";
+    if (::mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  } else {
+    return {};
+  }
+  const std::u16string folder = JoinPath(DecodeFileName(base), u"quillmark");
+  return EnsurePrivateFolder(folder) == 0 ? folder : std::u16string();
+}
+
+int WritePrivateFile(std::u16string_view path, std::string_view bytes) {
+  const std::string native = Native(path);
+  // O_NONBLOCK keeps a pipe planted under this name from blocking the open.
+  Fd fd(::open(native.c_str(),
+               O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+  if (fd.get() < 0) return errno;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return EINVAL;
+  if (st.st_uid != ::geteuid()) return EACCES;
+  if ((st.st_mode & 077) != 0 && ::fchmod(fd.get(), 0600) != 0) return errno;
+  if (::ftruncate(fd.get(), 0) != 0) return errno;
+  if (const int error = WriteAll(fd.get(), bytes); error != 0) return error;
+  return fd.Close();
+}
+
 std::u16string ErrorText(int code) {
   if (code == 0) return {};
   char buffer[256];
