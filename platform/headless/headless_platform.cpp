@@ -1,0 +1,538 @@
+#include "platform/headless/headless_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "pipeline/encoding.h"
+#include "pipeline/text.h"
+#include "platform/fs.h"
+
+namespace qm::headless {
+namespace {
+
+// Which thread is calling: the platform's own threads carry their name,
+// every other thread is the driver.
+thread_local bool t_platform_thread = false;
+thread_local std::string t_thread_name = "driver";
+
+std::string Quote(std::u16string_view text) { return "\"" + EncodeUtf8(text) + "\""; }
+
+const char* AlignName(FieldAlign align) { return align == FieldAlign::Center ? "center" : "left"; }
+
+}  // namespace
+
+HeadlessPlatform::HeadlessPlatform(Options options) : options_(std::move(options)) {}
+
+HeadlessPlatform::~HeadlessPlatform() {
+  if (live_ != 0) {
+    // A thread still running would call into a destroyed object.
+    std::fprintf(stderr, "headless platform destroyed with %d thread(s) still running\n", live_);
+    std::abort();
+  }
+}
+
+// --- Controls -------------------------------------------------------------
+
+HeadlessPlatform::Control* HeadlessPlatform::Get(ControlId id) {
+  if (!window_open_ || id == kNoControl || id > controls_.size()) return nullptr;
+  return &controls_[id - 1];
+}
+
+const HeadlessPlatform::Control* HeadlessPlatform::Get(ControlId id) const {
+  if (id == kNoControl || id > controls_.size()) return nullptr;
+  return &controls_[id - 1];
+}
+
+const HeadlessPlatform::Control* HeadlessPlatform::Named(std::string_view name) const {
+  for (const Control& control : controls_) {
+    if (control.name == name) return &control;
+  }
+  return nullptr;
+}
+
+void HeadlessPlatform::Record(std::string text, int field) {
+  if (field >= 0 && !calls_.empty()) {
+    Call& last = calls_.back();
+    if (last.field == field && last.time_ms == now_ms_ && last.thread == t_thread_name) {
+      last.text = std::move(text);
+      return;
+    }
+  }
+  calls_.push_back({now_ms_, t_thread_name, std::move(text), field});
+}
+
+BuiltWindow HeadlessPlatform::BuildMainWindow(const WindowLayout& layout) {
+  Lock lock(mutex_);
+  Record("BuildMainWindow(" + Quote(layout.title) + ")");
+  BuiltWindow built;
+  if (options_.fail_window_creation) return built;
+  layout_ = layout;
+  controls_.clear();
+  controls_.push_back({"MainWindow", ControlKind::Frame, layout.title, true, {}});
+  window_ = static_cast<ControlId>(controls_.size());
+  controls_.push_back({"MainStatusBar", ControlKind::StatusBar, {}, true, {}});
+  status_bar_ = static_cast<ControlId>(controls_.size());
+  fields_.assign(layout.status_field_widths.size(), {std::u16string(), FieldAlign::Left});
+  field_history_.assign(fields_.size(), {});
+  for (const ControlSpec& spec : layout.controls) {
+    controls_.push_back({std::string(spec.name), spec.kind, spec.caption, true, {}});
+    if (spec.kind == ControlKind::WebView && !spec.caption.empty()) ++navigations_;
+    built.controls.push_back(static_cast<ControlId>(controls_.size()));
+  }
+  built.window = window_;
+  built.status_bar = status_bar_;
+  window_open_ = true;
+  return built;
+}
+
+Event HeadlessPlatform::WaitEvent() {
+  Lock lock(mutex_);
+  while (events_.empty()) {
+    Waiter waiter;
+    event_waiter_ = &waiter;
+    Block(lock, waiter, {});
+    event_waiter_ = nullptr;
+  }
+  const Event event = events_.front();
+  events_.erase(events_.begin());
+  return event;
+}
+
+void HeadlessPlatform::CloseWindow(ControlId window) {
+  Lock lock(mutex_);
+  if (!window_open_ || window != window_) return;
+  Record("CloseWindow(MainWindow)");
+  window_open_ = false;
+}
+
+void HeadlessPlatform::SetEnabled(ControlId control, bool enabled) {
+  Lock lock(mutex_);
+  Control* target = Get(control);
+  if (target == nullptr) return;
+  target->enabled = enabled;
+  Record("SetEnabled(" + target->name + ", " + (enabled ? "true" : "false") + ")");
+}
+
+void HeadlessPlatform::SetText(ControlId control, std::u16string_view text) {
+  Lock lock(mutex_);
+  Control* target = Get(control);
+  if (target == nullptr) return;
+  if (target->kind == ControlKind::WebView) {
+    if (text.empty()) return;  // no address, no navigation
+    ++navigations_;
+  }
+  target->text = text;
+  Record("SetText(" + target->name + ", " + Quote(text) + ")");
+}
+
+void HeadlessPlatform::SetStatusField(ControlId status_bar, int field, std::u16string_view text,
+                                      FieldAlign align) {
+  Lock lock(mutex_);
+  if (Get(status_bar) == nullptr || status_bar != status_bar_) return;
+  if (field < 0 || static_cast<std::size_t>(field) >= fields_.size()) return;
+  const auto index = static_cast<std::size_t>(field);
+  fields_[index] = {std::u16string(text), align};
+  auto& history = field_history_[index];
+  if (!history.empty() && history.back().write.time_ms == now_ms_ &&
+      history.back().thread == t_thread_name) {
+    history.back().write = {now_ms_, std::u16string(text), align};
+  } else {
+    history.push_back({{now_ms_, std::u16string(text), align}, t_thread_name});
+  }
+  Record("SetStatusField(" + std::to_string(field) + ", " + AlignName(align) + ", " +
+             Quote(text) + ")",
+         field);
+}
+
+void HeadlessPlatform::InsertRow(ControlId list, int position, std::u16string_view text) {
+  Lock lock(mutex_);
+  Control* target = Get(list);
+  if (target == nullptr || target->kind != ControlKind::ListView) return;
+  auto& rows = target->rows;
+  const bool at_end = position < 0 || static_cast<std::size_t>(position) >= rows.size();
+  rows.insert(at_end ? rows.end() : rows.begin() + position, std::u16string(text));
+  Record("InsertRow(" + target->name + ", " + std::to_string(position) + ", " + Quote(text) +
+         ")");
+}
+
+int HeadlessPlatform::RowCount(ControlId list) {
+  Lock lock(mutex_);
+  const Control* target = Get(list);
+  if (target == nullptr || !window_open_) return 0;
+  return static_cast<int>(target->rows.size());
+}
+
+std::u16string HeadlessPlatform::RowText(ControlId list, int row) {
+  Lock lock(mutex_);
+  const Control* target = Get(list);
+  if (target == nullptr || !window_open_ || row < 0 ||
+      static_cast<std::size_t>(row) >= target->rows.size()) {
+    return {};
+  }
+  return target->rows[static_cast<std::size_t>(row)];
+}
+
+void HeadlessPlatform::RemoveAllRows(ControlId list) {
+  Lock lock(mutex_);
+  Control* target = Get(list);
+  if (target == nullptr || target->kind != ControlKind::ListView) return;
+  target->rows.clear();
+  Record("RemoveAllRows(" + target->name + ")");
+}
+
+// --- Dialogs --------------------------------------------------------------
+
+std::optional<Reply> HeadlessPlatform::OpenAndWait(Dialog::Kind kind, std::u16string_view title,
+                                                   std::u16string_view text,
+                                                   std::stop_token stop) {
+  Responder responder;
+  Dialog dialog;
+  {
+    Lock lock(mutex_);
+    dialog = {kind, std::u16string(title), std::u16string(text), now_ms_, t_thread_name};
+    dialogs_.push_back(dialog);
+    static constexpr const char* kNames[] = {"ChooseFolder", "ShowMessage", "AskYesNo"};
+    Record(std::string(kNames[static_cast<int>(kind)]) + "(" + Quote(title) + ", " + Quote(text) +
+           ")");
+    responder = responder_;
+  }
+  // The responder plays the user on this thread, outside the lock, so that
+  // it may look at the window.
+  if (responder) {
+    if (std::optional<Reply> reply = responder(dialog)) return reply;
+  }
+  Lock lock(mutex_);
+  if (stop.stop_requested()) return std::nullopt;
+  Waiter waiter;
+  Reply reply;
+  open_boxes_.push_back({dialogs_.size() - 1, &waiter, &reply});
+  const bool answered = Block(lock, waiter, stop);
+  if (!answered) {
+    std::erase_if(open_boxes_, [&](const OpenBox& box) { return box.waiter == &waiter; });
+    Record("dialog closed by a stop");
+    return std::nullopt;
+  }
+  return reply;
+}
+
+std::u16string HeadlessPlatform::ChooseFolder(std::u16string_view title,
+                                              std::u16string_view initial) {
+  const std::optional<Reply> reply = OpenAndWait(Dialog::Kind::FolderChooser, title, initial, {});
+  if (!reply || reply->answer != Answer::Yes || reply->folder.empty()) return {};
+  std::u16string folder = reply->folder;
+  if (folder.back() != fs::kSeparator) folder += fs::kSeparator;
+  return folder;
+}
+
+void HeadlessPlatform::ShowMessage(std::u16string_view title, std::u16string_view text,
+                                   std::stop_token stop) {
+  OpenAndWait(Dialog::Kind::Message, title, text, stop);
+}
+
+Answer HeadlessPlatform::AskYesNo(std::u16string_view title, std::u16string_view text,
+                                  std::stop_token stop) {
+  const std::optional<Reply> reply = OpenAndWait(Dialog::Kind::YesNo, title, text, stop);
+  if (!reply) return Answer::Stopped;
+  return reply->answer == Answer::Yes ? Answer::Yes : Answer::No;
+}
+
+// --- Clipboard ------------------------------------------------------------
+
+void HeadlessPlatform::ClearClipboard() {
+  Lock lock(mutex_);
+  Record("ClearClipboard()");
+  if (!clipboard_busy_) clipboard_.reset();
+}
+
+bool HeadlessPlatform::SetClipboardText(std::u16string_view text) {
+  Lock lock(mutex_);
+  Record("SetClipboardText(" + Quote(text) + ")");
+  if (clipboard_busy_) return false;
+  clipboard_ = std::u16string(text);
+  return true;
+}
+
+std::u16string HeadlessPlatform::ClipboardText() {
+  Lock lock(mutex_);
+  Record("ClipboardText()");
+  if (clipboard_busy_ || !clipboard_) return {};
+  return *clipboard_;
+}
+
+// --- System ---------------------------------------------------------------
+
+std::u16string HeadlessPlatform::DesktopFolder() {
+  Lock lock(mutex_);
+  return options_.desktop_folder;
+}
+
+std::u16string HeadlessPlatform::PrivateTempFolder() {
+  Lock lock(mutex_);
+  if (options_.private_temp_folder.empty()) return {};
+  if (fs::EnsurePrivateFolder(options_.private_temp_folder) != 0) return {};
+  return options_.private_temp_folder;
+}
+
+std::u16string HeadlessPlatform::ErrorText(int code) { return fs::ErrorText(code); }
+
+// --- Threads and the clock ------------------------------------------------
+
+std::unique_ptr<Thread> HeadlessPlatform::StartThread(std::string_view name,
+                                                      std::function<void(std::stop_token)> body) {
+  Lock lock(mutex_);
+  Record("StartThread(" + std::string(name) + ")");
+  if (std::exchange(fail_next_thread_, false)) return nullptr;
+  // Counted as running from here, so that no Settle() can slip in between
+  // the start and the thread's first step.
+  ++running_;
+  ++live_;
+  std::jthread thread([this, name = std::string(name), body = std::move(body)](
+                          std::stop_token stop) {
+    t_platform_thread = true;
+    t_thread_name = name;
+    body(stop);
+    Lock end(mutex_);
+    --running_;
+    --live_;
+    changed_.notify_all();
+  });
+  return std::make_unique<Thread>(std::move(thread));
+}
+
+bool HeadlessPlatform::Block(Lock& lock, Waiter& waiter, std::stop_token stop) {
+  if (!t_platform_thread) {
+    // Nobody would ever move the clock or answer for the driver itself.
+    std::fprintf(stderr, "headless platform: blocking call on the driving thread\n");
+    std::abort();
+  }
+  --running_;
+  changed_.notify_all();
+  changed_.wait(lock, stop, [&] { return waiter.woken; });
+  if (waiter.woken) return true;
+  ++running_;  // ended by a stop: this thread runs on by itself
+  return false;
+}
+
+void HeadlessPlatform::Wake(Waiter& waiter) {
+  if (waiter.woken) return;
+  waiter.woken = true;
+  ++running_;  // counted for the woken thread before it runs
+  changed_.notify_all();
+}
+
+bool HeadlessPlatform::Wait(std::chrono::milliseconds duration, std::stop_token stop) {
+  Lock lock(mutex_);
+  if (stop.stop_requested()) return false;
+  if (duration.count() <= 0) return true;
+  Waiter waiter;
+  const auto key = std::make_pair(now_ms_ + duration.count(), next_timer_++);
+  timers_.emplace(key, &waiter);
+  if (Block(lock, waiter, stop)) return true;
+  timers_.erase(key);
+  return false;
+}
+
+void HeadlessPlatform::SettleLocked(Lock& lock) {
+  changed_.wait(lock, [&] { return running_ == 0; });
+}
+
+bool HeadlessPlatform::WakeNextDue(Lock& lock, std::int64_t until) {
+  (void)lock;
+  if (timers_.empty() || timers_.begin()->first.first > until) return false;
+  const auto due = timers_.begin();
+  now_ms_ = std::max(now_ms_, due->first.first);
+  Waiter* waiter = due->second;
+  timers_.erase(due);
+  Wake(*waiter);
+  return true;
+}
+
+void HeadlessPlatform::Settle() {
+  Lock lock(mutex_);
+  SettleLocked(lock);
+}
+
+void HeadlessPlatform::Advance(std::chrono::milliseconds duration) {
+  Lock lock(mutex_);
+  const std::int64_t until = now_ms_ + duration.count();
+  SettleLocked(lock);
+  while (WakeNextDue(lock, until)) SettleLocked(lock);
+  now_ms_ = std::max(now_ms_, until);
+}
+
+bool HeadlessPlatform::RunUntil(const std::function<bool()>& done,
+                                std::chrono::milliseconds limit) {
+  Lock lock(mutex_);
+  const std::int64_t until = now_ms_ + limit.count();
+  for (;;) {
+    SettleLocked(lock);
+    lock.unlock();
+    const bool reached = done();
+    lock.lock();
+    if (reached) return true;
+    if (!WakeNextDue(lock, until)) {
+      now_ms_ = std::max(now_ms_, until);
+      return false;
+    }
+  }
+}
+
+std::int64_t HeadlessPlatform::NowMs() const {
+  Lock lock(mutex_);
+  return now_ms_;
+}
+
+int HeadlessPlatform::LiveThreads() const {
+  Lock lock(mutex_);
+  return live_;
+}
+
+// --- The user's hands -----------------------------------------------------
+
+bool HeadlessPlatform::Press(std::string_view control) {
+  Lock lock(mutex_);
+  if (!window_open_ || !open_boxes_.empty()) return false;
+  const Control* target = Named(control);
+  if (target == nullptr || !target->enabled) return false;
+  const auto id = static_cast<ControlId>(target - controls_.data() + 1);
+  calls_.push_back({now_ms_, t_thread_name, "user presses " + target->name, -1});
+  events_.push_back({Event::Kind::ControlEvent, id});
+  if (event_waiter_ != nullptr) Wake(*event_waiter_);
+  return true;
+}
+
+bool HeadlessPlatform::RequestClose() {
+  Lock lock(mutex_);
+  if (!window_open_) return false;
+  calls_.push_back({now_ms_, t_thread_name, "user closes MainWindow", -1});
+  events_.push_back({Event::Kind::CloseRequest, window_});
+  if (event_waiter_ != nullptr) Wake(*event_waiter_);
+  return true;
+}
+
+void HeadlessPlatform::SetResponder(Responder responder) {
+  Lock lock(mutex_);
+  responder_ = std::move(responder);
+}
+
+bool HeadlessPlatform::Respond(const Reply& reply) {
+  Lock lock(mutex_);
+  if (open_boxes_.empty()) return false;
+  const OpenBox box = open_boxes_.back();
+  open_boxes_.pop_back();
+  *box.reply = reply;
+  calls_.push_back({now_ms_, t_thread_name, "user answers " + EncodeUtf8(dialogs_[box.dialog].title),
+                    -1});
+  Wake(*box.waiter);
+  return true;
+}
+
+void HeadlessPlatform::UserCopies(std::u16string_view text) {
+  Lock lock(mutex_);
+  calls_.push_back({now_ms_, t_thread_name, "user copies " + Quote(text), -1});
+  clipboard_ = std::u16string(text);
+}
+
+void HeadlessPlatform::UserCopiesNonText() {
+  Lock lock(mutex_);
+  calls_.push_back({now_ms_, t_thread_name, "user copies something that is not text", -1});
+  clipboard_.reset();
+}
+
+void HeadlessPlatform::SetClipboardBusy(bool busy) {
+  Lock lock(mutex_);
+  clipboard_busy_ = busy;
+}
+
+void HeadlessPlatform::FailNextThreadStart() {
+  Lock lock(mutex_);
+  fail_next_thread_ = true;
+}
+
+// --- What the user sees ---------------------------------------------------
+
+bool HeadlessPlatform::WindowOpen() const {
+  Lock lock(mutex_);
+  return window_open_;
+}
+
+ControlId HeadlessPlatform::Find(std::string_view control) const {
+  Lock lock(mutex_);
+  const Control* target = Named(control);
+  return target == nullptr ? kNoControl : static_cast<ControlId>(target - controls_.data() + 1);
+}
+
+std::u16string HeadlessPlatform::Text(std::string_view control) const {
+  Lock lock(mutex_);
+  const Control* target = Named(control);
+  return target == nullptr ? std::u16string() : target->text;
+}
+
+bool HeadlessPlatform::Enabled(std::string_view control) const {
+  Lock lock(mutex_);
+  const Control* target = Named(control);
+  return target != nullptr && target->enabled;
+}
+
+std::vector<std::u16string> HeadlessPlatform::Rows(std::string_view control) const {
+  Lock lock(mutex_);
+  const Control* target = Named(control);
+  return target == nullptr ? std::vector<std::u16string>() : target->rows;
+}
+
+int HeadlessPlatform::Navigations() const {
+  Lock lock(mutex_);
+  return navigations_;
+}
+
+std::u16string HeadlessPlatform::Field(int field) const {
+  Lock lock(mutex_);
+  if (field < 0 || static_cast<std::size_t>(field) >= fields_.size()) return {};
+  return fields_[static_cast<std::size_t>(field)].first;
+}
+
+FieldAlign HeadlessPlatform::FieldAlignment(int field) const {
+  Lock lock(mutex_);
+  if (field < 0 || static_cast<std::size_t>(field) >= fields_.size()) return FieldAlign::Left;
+  return fields_[static_cast<std::size_t>(field)].second;
+}
+
+std::vector<FieldWrite> HeadlessPlatform::FieldHistory(int field) const {
+  Lock lock(mutex_);
+  std::vector<FieldWrite> writes;
+  if (field < 0 || static_cast<std::size_t>(field) >= field_history_.size()) return writes;
+  for (const FieldRecord& record : field_history_[static_cast<std::size_t>(field)]) {
+    writes.push_back(record.write);
+  }
+  return writes;
+}
+
+std::vector<Dialog> HeadlessPlatform::Dialogs() const {
+  Lock lock(mutex_);
+  return dialogs_;
+}
+
+std::optional<Dialog> HeadlessPlatform::OpenDialog() const {
+  Lock lock(mutex_);
+  if (open_boxes_.empty()) return std::nullopt;
+  return dialogs_[open_boxes_.back().dialog];
+}
+
+std::optional<std::u16string> HeadlessPlatform::Clipboard() const {
+  Lock lock(mutex_);
+  return clipboard_;
+}
+
+std::vector<std::string> HeadlessPlatform::Log() const {
+  Lock lock(mutex_);
+  std::vector<std::string> lines;
+  lines.reserve(calls_.size());
+  for (const Call& call : calls_) {
+    lines.push_back(std::to_string(call.time_ms) + " " + call.thread + " " + call.text);
+  }
+  return lines;
+}
+
+}  // namespace qm::headless

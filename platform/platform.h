@@ -1,0 +1,142 @@
+// The one interface through which the shell and the pipeline reach the
+// window system, the dialogs, the clipboard, the clock and threads. Each
+// backend (headless, GTK, Win32) implements it; nothing above this layer
+// includes a toolkit header.
+//
+// Every operation may be called from any thread unless it says otherwise; a
+// backend whose toolkit allows only its main thread carries the calls there,
+// in call order, and waits for the answer of those that return a value.
+// Control references are non-zero; 0 means "no control", and every
+// operation on it does nothing (and returns 0 or the empty text).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace qm {
+
+using ControlId = std::uint32_t;
+inline constexpr ControlId kNoControl = 0;
+
+enum class ControlKind { StatusBar, WebView, Frame, ListView, Button, EditField };
+
+// One control of the main window, positioned in client coordinates.
+struct ControlSpec {
+  std::string_view name;  // the control's reference name, for logs and tests
+  ControlKind kind;
+  int x, y, width, height;
+  std::u16string caption;  // button label, field text, frame caption, list header, web address
+  int column_width = 0;    // list views: width of the one column
+  bool tab_stop = false;
+};
+
+// Everything a backend needs to build the main window.
+struct WindowLayout {
+  int x = 0, y = 0;                  // outer top-left corner on the screen
+  int client_width = 0, client_height = 0;
+  std::u16string title;
+  std::vector<int> status_field_widths;  // the status bar along the bottom edge
+  std::vector<ControlSpec> controls;     // in creation order (and tab order)
+};
+
+// What BuildMainWindow created: 0 for anything that could not be made.
+struct BuiltWindow {
+  ControlId window = kNoControl;
+  ControlId status_bar = kNoControl;
+  std::vector<ControlId> controls;  // parallel to WindowLayout::controls
+};
+
+// Status bar field text appearance.
+enum class FieldAlign { Left = 0, Center = 4 };
+
+struct Event {
+  enum class Kind { ControlEvent, CloseRequest };
+  Kind kind = Kind::ControlEvent;
+  ControlId source = kNoControl;
+};
+
+enum class Answer { Yes, No, Stopped };
+
+// A thread started through the platform. Its body gets a stop token: every
+// wait of the platform returns early once a stop is requested, which is how
+// a thread is ended without being killed in the middle of anything.
+// Destroying the object asks the thread to stop and joins it.
+class Thread {
+ public:
+  explicit Thread(std::jthread thread) : thread_(std::move(thread)) {}
+  void RequestStop() { thread_.request_stop(); }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::jthread thread_;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- The main window (main thread) ---
+  virtual BuiltWindow BuildMainWindow(const WindowLayout& layout) = 0;
+  // Blocks until the next control event or close request.
+  virtual Event WaitEvent() = 0;
+  virtual void CloseWindow(ControlId window) = 0;
+
+  // --- Controls ---
+  virtual void SetEnabled(ControlId control, bool enabled) = 0;
+  // Edit fields and buttons show the text; a web view navigates to it (an
+  // empty address changes nothing).
+  virtual void SetText(ControlId control, std::u16string_view text) = 0;
+  virtual void SetStatusField(ControlId status_bar, int field, std::u16string_view text,
+                              FieldAlign align) = 0;
+  // Position 0 is the top, -1 the end.
+  virtual void InsertRow(ControlId list, int position, std::u16string_view text) = 0;
+  virtual int RowCount(ControlId list) = 0;
+  virtual std::u16string RowText(ControlId list, int row) = 0;
+  virtual void RemoveAllRows(ControlId list) = 0;
+
+  // --- Dialogs ---
+  // Modal folder chooser preselecting `initial`. Returns the chosen folder
+  // ending in the path separator, or "" when the user cancels.
+  virtual std::u16string ChooseFolder(std::u16string_view title, std::u16string_view initial) = 0;
+  // Modal box with one OK button and no icon. Returns when the user has
+  // answered it, or at once (closing the box) when `stop` is requested.
+  virtual void ShowMessage(std::u16string_view title, std::u16string_view text,
+                           std::stop_token stop) = 0;
+  // Modal Yes/No box with the warning icon. Returns Stopped, closing the box,
+  // as soon as `stop` is requested.
+  virtual Answer AskYesNo(std::u16string_view title, std::u16string_view text,
+                          std::stop_token stop) = 0;
+
+  // --- Clipboard (Unicode text only) ---
+  virtual void ClearClipboard() = 0;
+  virtual bool SetClipboardText(std::u16string_view text) = 0;
+  // "" when the clipboard holds no text or cannot be read.
+  virtual std::u16string ClipboardText() = 0;
+
+  // --- System ---
+  virtual std::u16string DesktopFolder() = 0;
+  // A folder only this user can read, created when missing; "" when there
+  // is none that is safe to use.
+  virtual std::u16string PrivateTempFolder() = 0;
+  virtual std::u16string ErrorText(int code) = 0;
+
+  // --- Threads and time ---
+  // Starts `body` on a new thread; nullptr when no thread can be started.
+  // `name` is for debuggers and logs.
+  virtual std::unique_ptr<Thread> StartThread(std::string_view name,
+                                              std::function<void(std::stop_token)> body) = 0;
+  // Waits `duration`; returns false at once, or as soon as `stop` is
+  // requested, without waiting the rest.
+  virtual bool Wait(std::chrono::milliseconds duration, std::stop_token stop) = 0;
+};
+
+}  // namespace qm
