@@ -1,0 +1,211 @@
+#include "pipeline/worker.h"
+
+#include <chrono>
+
+#include "pipeline/collect.h"
+#include "pipeline/encoding.h"
+#include "pipeline/files.h"
+#include "pipeline/text.h"
+#include "platform/fs.h"
+
+namespace qm {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr milliseconds kPollInterval{500};
+constexpr milliseconds kEndOfRunPause{10000};
+constexpr std::size_t kPreviewLength = 60;
+
+constexpr std::u16string_view kParsingBanner = u"<<<  PARSING  >>>";
+constexpr std::u16string_view kParsingState = u"Parsing";
+constexpr std::u16string_view kReadyState = u"PARSED & READY To PASTE";
+constexpr std::u16string_view kCompleteState = u"Translation Process Complete";
+constexpr std::u16string_view kCompletedBanner = u" <<<  Translation Completed  >>>";
+constexpr std::u16string_view kChangedTitle = u"ClipBoard Text Changed";
+constexpr std::u16string_view kQuestion =
+    u"\r\rIf Data is Correct ! Click Yes \rElse Click No To Continue Monitoring the ClipBoard";
+constexpr std::u16string_view kCreationErrorTitle = u"File Creation Error";
+constexpr std::u16string_view kCreationErrorText = u"could`nt Create Temp Purebasic file\n";
+constexpr std::u16string_view kReadErrorTitle = u"File Read Error";
+constexpr std::u16string_view kSavedRow = u"Translation Saved";
+constexpr std::u16string_view kScratchName = u"btex";
+
+std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
+  std::u16string text;
+  for (const std::u16string_view part : parts) text += part;
+  return text;
+}
+
+class Worker {
+ public:
+  Worker(Platform& platform, RunState& state, const WebViewReset& reset, std::stop_token stop)
+      : platform_(platform), state_(state), reset_(reset), stop_(std::move(stop)),
+        bar_(state.Controls.MainStatusBar) {}
+
+  void Run() {
+    Collect();
+    for (state_.CurrentFile = 0; state_.CurrentFile < state_.ProjectFiles.size();
+         ++state_.CurrentFile) {
+      if (!ProcessFile(state_.ProjectFiles[state_.CurrentFile])) return;
+    }
+    EndOfRun();
+  }
+
+ private:
+  void Left(int field, std::u16string_view text) {
+    platform_.SetStatusField(bar_, field, text, FieldAlign::Left);
+  }
+
+  // "TCL: 12", built in a buffer that is reused for every line.
+  void ShowCount(int field, std::u16string_view prefix, std::int64_t value) {
+    counter_.assign(prefix);
+    counter_ += ToDecimal(value);
+    Left(field, counter_);
+  }
+
+  bool Stopped() const { return stop_.stop_requested(); }
+
+  void Collect() {
+    Left(kStateField, kParsingBanner);
+    state_.ProjectFiles = CollectProjectFiles(state_.SourceFolder);
+    Left(kFileCountField,
+         Concat({u"Files: ", ToDecimal(static_cast<std::int64_t>(state_.ProjectFiles.size())),
+                 u"   FILES TRANSLATED  --> ",
+                 ToDecimal(platform_.RowCount(state_.Controls.TranslatedListView))}));
+    for (const std::u16string& path : state_.ProjectFiles) {
+      platform_.InsertRow(state_.Controls.FileListView, -1, FileNamePart(path));
+    }
+    state_.StatusState.Set(kParsingState);
+  }
+
+  // One file's turn; false when the run was stopped.
+  bool ProcessFile(const std::u16string& path) {
+    const std::u16string name = FileNamePart(path);
+    if (const int error = ReadSourceFile(path, state_.SourceLines); error != 0) {
+      // Nothing was read, so there is nothing to translate, and writing the
+      // empty result would replace a good file with an empty one.
+      state_.SourceLines.Clear();
+      platform_.ShowMessage(kReadErrorTitle,
+                            Concat({u"Could not read ", path, u"\n", platform_.ErrorText(error)}),
+                            stop_);
+      if (Stopped()) return false;
+      return Complete();
+    }
+    for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
+      ShowCount(kLineCountField, u"TCL: ", ++state_.TotalLineCount);
+    }
+    state_.SourceLines.Extract();
+    for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
+      for (std::int64_t n = state_.SourceLines.ItemCount(i); n > 0; --n) {
+        ShowCount(kItemCountField, u"TD: ", ++collected_);
+      }
+    }
+    const std::u16string exchange = BuildExchangeText(state_.SourceLines);
+
+    std::u16string translated;
+    if (!HandOff(exchange, name, translated)) return false;
+    ReadBack(std::move(translated));
+    Output(name);
+    return Complete();
+  }
+
+  // Puts the exchange text on the clipboard and polls until the user
+  // confirms a changed clipboard text.
+  bool HandOff(const std::u16string& exchange, std::u16string_view name,
+               std::u16string& translated) {
+    platform_.ClearClipboard();
+    platform_.SetClipboardText(exchange);
+    state_.StatusState.Set(kReadyState);
+    Left(kCurrentFileField, Concat({u"CURRENT FILE: ", name}));
+    for (bool confirmed = false; !confirmed;) {
+      std::u16string clipboard = platform_.ClipboardText();
+      if (clipboard != exchange) {
+        const Answer answer =
+            platform_.AskYesNo(kChangedTitle, ConfirmationText(clipboard), stop_);
+        if (answer == Answer::Stopped) return false;
+        if (answer == Answer::Yes) {
+          confirmed = true;
+          translated = std::move(clipboard);
+        } else {
+          platform_.SetClipboardText(exchange);
+        }
+      }
+      if (!platform_.Wait(kPollInterval, stop_)) return false;
+    }
+    return true;
+  }
+
+  void ReadBack(std::u16string translated) {
+    // The scratch copy is kept for the user; the lines come from memory, so
+    // a scratch file that cannot be written loses nothing.
+    if (const std::u16string folder = platform_.PrivateTempFolder(); !folder.empty()) {
+      fs::WritePrivateFile(fs::JoinPath(folder, kScratchName), EncodeUtf8(translated));
+    }
+    state_.TranslatedText = std::move(translated);
+    state_.TranslatedLines = SplitTranslatedText(state_.TranslatedText);
+  }
+
+  void Output(std::u16string_view name) {
+    const std::u16string target = fs::JoinPath(state_.DestinationFolder, name);
+    const int error = WriteOutputFile(target, state_.SourceLines, state_.TranslatedLines);
+    if (error != 0) {
+      platform_.ShowMessage(kCreationErrorTitle,
+                            Concat({kCreationErrorText, platform_.ErrorText(error)}), stop_);
+    }
+  }
+
+  bool Complete() {
+    state_.ClearFileLists();
+    platform_.SetClipboardText(u"");
+    platform_.InsertRow(state_.Controls.TranslatedListView, 0, kSavedRow);
+    ShowCount(kStateField, u"Files Translated:  ", ++saved_);
+    Left(kFileCountField,
+         Concat({u"Files: ", ToDecimal(static_cast<std::int64_t>(state_.ProjectFiles.size())),
+                 u"   FILES TRANSLATED -->  ",
+                 ToDecimal(platform_.RowCount(state_.Controls.TranslatedListView))}));
+    return reset_(stop_) && !Stopped();
+  }
+
+  void EndOfRun() {
+    state_.ClearFileLists();
+    state_.ProjectFiles.clear();
+    platform_.RemoveAllRows(state_.Controls.FileListView);
+    platform_.RemoveAllRows(state_.Controls.TranslatedListView);
+    platform_.SetEnabled(state_.Controls.TranslatorWebView, false);
+    state_.StatusState.Set(kCompleteState);
+    platform_.SetText(state_.Controls.SourcePathField, u"");
+    platform_.SetText(state_.Controls.DestinationPathField, u"");
+    if (!platform_.Wait(kEndOfRunPause, stop_)) return;
+    Left(kFileCountField, u"");
+    platform_.SetStatusField(bar_, kStateField, kCompletedBanner, FieldAlign::Center);
+    Left(kCurrentFileField, u"");
+    state_.TotalLineCount = 0;
+    collected_ = 0;
+    // The run is over: a new one may start.
+    state_.RunInProgress = false;
+    platform_.SetEnabled(state_.Controls.SourceButton, true);
+  }
+
+  Platform& platform_;
+  RunState& state_;
+  const WebViewReset& reset_;
+  std::stop_token stop_;
+  ControlId bar_;
+  std::int64_t collected_ = 0;  // comments and literals collected in this run
+  std::int64_t saved_ = 0;      // files completed in this run
+  std::u16string counter_;
+};
+
+}  // namespace
+
+std::u16string ConfirmationText(std::u16string_view clipboard) {
+  return Concat({clipboard.substr(0, kPreviewLength), kQuestion});
+}
+
+void RunWorker(Platform& platform, RunState& state, const WebViewReset& reset_web_view,
+               std::stop_token stop) {
+  Worker(platform, state, reset_web_view, std::move(stop)).Run();
+}
+
+}  // namespace qm
