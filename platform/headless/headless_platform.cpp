@@ -76,9 +76,9 @@ BuiltWindow HeadlessPlatform::BuildMainWindow(const WindowLayout& layout) {
   status_bar_ = static_cast<ControlId>(controls_.size());
   fields_.assign(layout.status_field_widths.size(), {std::u16string(), FieldAlign::Left});
   field_history_.assign(fields_.size(), {});
-  for (const ControlSpec& spec : layout.controls) {
-    controls_.push_back({std::string(spec.name), spec.kind, spec.caption, true, {}});
-    if (spec.kind == ControlKind::WebView && !spec.caption.empty()) ++navigations_;
+  for (const ControlSpec& item : layout.controls) {
+    controls_.push_back({std::string(item.name), item.kind, item.caption, true, {}});
+    if (item.kind == ControlKind::WebView && !item.caption.empty()) ++navigations_;
     built.controls.push_back(static_cast<ControlId>(controls_.size()));
   }
   built.window = window_;
