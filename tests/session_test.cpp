@@ -46,11 +46,13 @@ struct Project {
   std::string destination = dir.File("dst");
   std::string scratch = dir.File("private");
 
-  Project() {
+  enum Files { kAllFiles, kWithoutBeta, kIncludeFileOnly };
+
+  explicit Project(Files files = kAllFiles) {
     std::filesystem::create_directories(source + "/sub.pb");
     std::filesystem::create_directories(destination);
-    WriteBytes(source + "/Alpha.pb", kAlpha);
-    WriteBytes(source + "/Beta.pb", kBeta);
+    if (files != kIncludeFileOnly) WriteBytes(source + "/Alpha.pb", kAlpha);
+    if (files == kAllFiles) WriteBytes(source + "/Beta.pb", kBeta);
     WriteBytes(source + "/Common.pbi", kCommon);
     WriteBytes(source + "/notes.txt", "not PureBasic ; at all\n");
   }
@@ -255,9 +257,7 @@ TEST(Session, TranslatesAThreeFileProjectFromStartToEnd) {
 }
 
 TEST(Session, NoPutsTheExchangeTextBackAndWaitsForANewCopy) {
-  Project project;
-  std::filesystem::remove(project.source + "/Alpha.pb");
-  std::filesystem::remove(project.source + "/Beta.pb");
+  Project project(Project::kIncludeFileOnly);
   Session session(project.Options());
   session.Start();
   session.StartRun(project.source, project.destination);
@@ -370,8 +370,7 @@ TEST(Session, AnEmptyProjectEndsTheRunAtOnce) {
 }
 
 TEST(Session, AFileThatCannotBeReadIsReportedAndNotOverwritten) {
-  Project project;
-  std::filesystem::remove(project.source + "/Beta.pb");
+  Project project(Project::kWithoutBeta);
   // What the destination already holds under that name must survive.
   WriteBytes(project.destination + "/Alpha.pb", "precious\r\n");
   Session session(project.Options());
@@ -398,8 +397,7 @@ TEST(Session, AFileThatCannotBeReadIsReportedAndNotOverwritten) {
 }
 
 TEST(Session, ADestinationThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
-  Project project;
-  std::filesystem::remove(project.source + "/Beta.pb");
+  Project project(Project::kWithoutBeta);
   Session session(project.Options());
   session.Start();
   session.StartRun(project.source, project.destination);
@@ -438,9 +436,7 @@ std::string PhaseName(const ::testing::TestParamInfo<Phase>& param) {
 class CloseDuring : public ::testing::TestWithParam<Phase> {};
 
 TEST_P(CloseDuring, EndsEveryThreadWithExitCodeZeroAndNoPartialFile) {
-  Project project;
-  std::filesystem::remove(project.source + "/Alpha.pb");
-  std::filesystem::remove(project.source + "/Beta.pb");
+  Project project(Project::kIncludeFileOnly);
   WriteBytes(project.destination + "/Common.pbi", "old\r\n");
   Session session(project.Options());
   session.AcknowledgeMessages(false);
@@ -488,9 +484,7 @@ INSTANTIATE_TEST_SUITE_P(Phases, CloseDuring,
                          PhaseName);
 
 TEST(Session, ASecondRunCountsFromZeroAgain) {
-  Project project;
-  std::filesystem::remove(project.source + "/Alpha.pb");
-  std::filesystem::remove(project.source + "/Beta.pb");
+  Project project(Project::kIncludeFileOnly);
   Session session(project.Options());
   session.Start();
   for (int run = 0; run < 2; ++run) {
@@ -549,9 +543,7 @@ TEST(Session, AWorkerThatCannotStartLeavesTheButtonUsable) {
 }
 
 TEST(Session, AScratchFolderThatCannotBeUsedLosesNothing) {
-  Project project;
-  std::filesystem::remove(project.source + "/Alpha.pb");
-  std::filesystem::remove(project.source + "/Beta.pb");
+  Project project(Project::kIncludeFileOnly);
   WriteBytes(project.scratch, "a file where the folder should be");
   Session session(project.Options());
   session.Start();
