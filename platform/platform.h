@@ -67,12 +67,23 @@ enum class Answer { Yes, No, Stopped };
 // A thread started through the platform. Its body gets a stop token: every
 // wait of the platform returns early once a stop is requested, which is how
 // a thread is ended without being killed in the middle of anything.
-// Destroying the object asks the thread to stop and joins it.
 class Thread {
  public:
-  explicit Thread(std::jthread thread) : thread_(std::move(thread)) {}
-  void RequestStop() { thread_.request_stop(); }
-  void Join() {
+  virtual ~Thread() = default;
+  virtual void RequestStop() = 0;
+  // Waits until the thread has ended. On a toolkit's main thread this keeps
+  // the toolkit's queue going, so that calls the thread makes in its last
+  // steps are still answered.
+  virtual void Join() = 0;
+};
+
+// A plain thread, for backends whose main thread needs nothing while it
+// joins. Destroying it asks it to stop and joins it.
+class StdThread final : public Thread {
+ public:
+  explicit StdThread(std::jthread thread) : thread_(std::move(thread)) {}
+  void RequestStop() override { thread_.request_stop(); }
+  void Join() override {
     if (thread_.joinable()) thread_.join();
   }
 

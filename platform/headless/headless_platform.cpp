@@ -298,7 +298,7 @@ std::unique_ptr<Thread> HeadlessPlatform::StartThread(std::string_view name,
     --live_;
     changed_.notify_all();
   });
-  return std::make_unique<Thread>(std::move(thread));
+  return std::make_unique<StdThread>(std::move(thread));
 }
 
 bool HeadlessPlatform::Block(Lock& lock, Waiter& waiter, std::stop_token stop) {

@@ -1,0 +1,726 @@
+// The platform on GTK 3 and WebKitGTK.
+//
+// GTK may only be used from the main thread. Calls made on other threads (the
+// worker, the heartbeat) are queued and carried out by the main loop in call
+// order; calls that return a value wait for the main thread's answer. Writes
+// of one status field that follow each other in the queue collapse into the
+// last, so a per-line progress counter cannot flood the main loop. The main
+// thread keeps the loop running while it waits for events and while it joins
+// a thread, so a queued call is always answered.
+// GLib's type macros (G_CALLBACK, GTK_WINDOW, ...) are C casts.
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+#pragma GCC diagnostic ignored "-Wcast-function-type"
+
+#include <gtk/gtk.h>
+#include <pthread.h>
+#include <unistd.h>
+#include <webkit2/webkit2.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "pipeline/encoding.h"
+#include "platform/desktop.h"
+#include "platform/fs.h"
+
+namespace qm {
+namespace {
+
+constexpr int kStatusBarHeight = 24;
+constexpr int kTasksPerDispatch = 256;
+
+std::string Utf8(std::u16string_view text) { return EncodeUtf8(text); }
+
+std::u16string FromUtf8(const char* text) {
+  return text == nullptr ? std::u16string() : DecodeUtf8(text);
+}
+
+// Dialog texts: CR and CR LF become line breaks.
+std::string DialogText(std::u16string_view text) {
+  std::u16string shown;
+  shown.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r') {
+      shown += u'\n';
+      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else {
+      shown += text[i];
+    }
+  }
+  return Utf8(shown);
+}
+
+// A list view row may hold several column texts separated by LF; the one
+// column shows the first.
+std::string RowDisplayText(std::u16string_view text) {
+  return Utf8(text.substr(0, text.find(u'\n')));
+}
+
+constexpr const char* kCss =
+    "#quillmark-main entry { min-height: 0; padding-top: 0; padding-bottom: 0; }\n"
+    "#quillmark-main button { min-height: 0; padding: 0; }\n"
+    "#quillmark-main .status-field label { padding-left: 2px; padding-right: 2px; font-size: 8pt; }\n";
+
+class GtkThread final : public Thread {
+ public:
+  GtkThread(std::jthread thread, std::shared_ptr<std::atomic<bool>> finished,
+            std::thread::id main_thread)
+      : thread_(std::move(thread)), finished_(std::move(finished)), main_thread_(main_thread) {}
+  ~GtkThread() override { GtkThread::Join(); }
+
+  void RequestStop() override { thread_.request_stop(); }
+  void Join() override {
+    if (!thread_.joinable()) return;
+    if (std::this_thread::get_id() == main_thread_) {
+      // Keep answering the thread's calls until it has ended.
+      while (!finished_->load()) g_main_context_iteration(nullptr, TRUE);
+    }
+    thread_.join();
+  }
+
+ private:
+  std::jthread thread_;
+  std::shared_ptr<std::atomic<bool>> finished_;
+  std::thread::id main_thread_;
+};
+
+// A box shown for another thread: the answer travels back through here.
+struct BoxState {
+  std::mutex mutex;
+  std::condition_variable_any answered_cv;
+  bool answered = false;
+  int response = GTK_RESPONSE_NONE;
+  GtkWidget* dialog = nullptr;  // main thread only
+};
+
+class GtkPlatform final : public Platform {
+ public:
+  GtkPlatform() {
+    if (const char* trace = std::getenv("QUILLMARK_TRACE"); trace != nullptr && *trace != 0) {
+      trace_ = std::fopen(trace, "a");
+    }
+  }
+  ~GtkPlatform() override {
+    if (trace_ != nullptr) std::fclose(trace_);
+  }
+
+  // --- The main window ---------------------------------------------------
+
+  BuiltWindow BuildMainWindow(const WindowLayout& layout) override {
+    BuiltWindow built;
+    if (!OnMain()) return built;
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, kCss, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
+
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    if (window_ == nullptr) return built;
+    gtk_widget_set_name(window_, "quillmark-main");
+    gtk_window_set_title(GTK_WINDOW(window_), Utf8(layout.title).c_str());
+    gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
+    gtk_window_set_gravity(GTK_WINDOW(window_), GDK_GRAVITY_NORTH_WEST);
+    gtk_window_move(GTK_WINDOW(window_), layout.x, layout.y);
+    g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
+    g_signal_connect(window_, "destroy", G_CALLBACK(OnWindowDestroyed), this);
+
+    GtkWidget* fixed = gtk_fixed_new();
+    gtk_widget_set_size_request(fixed, layout.client_width, layout.client_height);
+    gtk_container_add(GTK_CONTAINER(window_), fixed);
+    controls_.clear();
+    controls_.push_back({ControlKind::Frame, window_, nullptr, nullptr});
+    built.window = static_cast<ControlId>(controls_.size());
+
+    // The status bar along the bottom edge of the client area.
+    int x = 0;
+    for (const int width : layout.status_field_widths) {
+      GtkWidget* frame = gtk_frame_new(nullptr);
+      gtk_frame_set_shadow_type(GTK_FRAME(frame), GTK_SHADOW_IN);
+      gtk_style_context_add_class(gtk_widget_get_style_context(frame), "status-field");
+      GtkWidget* label = gtk_label_new("");
+      gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+      gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
+      gtk_label_set_single_line_mode(GTK_LABEL(label), TRUE);
+      gtk_container_add(GTK_CONTAINER(frame), label);
+      gtk_widget_set_size_request(frame, width, kStatusBarHeight);
+      gtk_fixed_put(GTK_FIXED(fixed), frame, x, layout.client_height - kStatusBarHeight);
+      field_labels_.push_back(label);
+      x += width;
+    }
+    controls_.push_back({ControlKind::StatusBar, nullptr, nullptr, nullptr});
+    built.status_bar = static_cast<ControlId>(controls_.size());
+
+    GList* focus_chain = nullptr;
+    for (const ControlSpec& item : layout.controls) {
+      Control control = MakeControl(item);
+      gtk_widget_set_size_request(control.outer, item.width, item.height);
+      gtk_fixed_put(GTK_FIXED(fixed), control.outer, item.x, item.y);
+      if (item.tab_stop) focus_chain = g_list_append(focus_chain, control.outer);
+      controls_.push_back(control);
+      const auto id = static_cast<ControlId>(controls_.size());
+      if (item.kind == ControlKind::Button) {
+        clicks_.push_back({this, id});
+        g_signal_connect(control.widget, "clicked", G_CALLBACK(OnClicked), &clicks_.back());
+      }
+      built.controls.push_back(id);
+    }
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_container_set_focus_chain(GTK_CONTAINER(fixed), focus_chain);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    g_list_free(focus_chain);
+
+    gtk_widget_show_all(window_);
+    Trace("window shown");
+    return built;
+  }
+
+  Event WaitEvent() override {
+    while (events_.empty()) g_main_context_iteration(nullptr, TRUE);
+    const Event event = events_.front();
+    events_.pop_front();
+    return event;
+  }
+
+  void CloseWindow(ControlId window) override {
+    RunOnMain([this, window] {
+      if (window_ == nullptr || Widget(window) != window_) return;
+      closing_ = true;
+      gtk_widget_destroy(window_);
+      while (gtk_events_pending()) gtk_main_iteration();
+    });
+  }
+
+  // --- Controls ----------------------------------------------------------
+
+  void SetEnabled(ControlId control, bool enabled) override {
+    RunOnMain([this, control, enabled] {
+      if (GtkWidget* widget = Widget(control)) {
+        gtk_widget_set_sensitive(widget, enabled);
+        Trace(std::string(enabled ? "enable " : "disable ") + std::to_string(control));
+      }
+    });
+  }
+
+  void SetText(ControlId control, std::u16string_view text) override {
+    RunOnMain([this, control, text = Utf8(text)] {
+      const Control* target = Find(control);
+      if (target == nullptr || target->widget == nullptr) return;
+      switch (target->kind) {
+        case ControlKind::WebView:
+          if (text.empty()) return;
+          webkit_web_view_load_uri(WEBKIT_WEB_VIEW(target->widget), text.c_str());
+          break;
+        case ControlKind::EditField:
+          gtk_entry_set_text(GTK_ENTRY(target->widget), text.c_str());
+          break;
+        case ControlKind::Button:
+          gtk_button_set_label(GTK_BUTTON(target->widget), text.c_str());
+          break;
+        case ControlKind::Frame:
+          if (target->widget == window_) {
+            gtk_window_set_title(GTK_WINDOW(window_), text.c_str());
+          } else {
+            gtk_frame_set_label(GTK_FRAME(target->widget), text.empty() ? nullptr : text.c_str());
+          }
+          break;
+        case ControlKind::StatusBar:
+        case ControlKind::ListView:
+          return;
+      }
+      Trace("text " + std::to_string(control) + " " + text);
+    });
+  }
+
+  void SetStatusField(ControlId status_bar, int field, std::u16string_view text,
+                      FieldAlign align) override {
+    if (OnMain()) {
+      ApplyField(status_bar, field, text, align);
+      return;
+    }
+    std::lock_guard lock(queue_mutex_);
+    if (!queue_.empty() && queue_.back().field == field && queue_.back().bar == status_bar) {
+      queue_.back().text = text;  // only the latest text would be seen
+      queue_.back().align = align;
+      return;
+    }
+    Task task;
+    task.field = field;
+    task.bar = status_bar;
+    task.text = text;
+    task.align = align;
+    EnqueueLocked(std::move(task));
+  }
+
+  void InsertRow(ControlId list, int position, std::u16string_view text) override {
+    RunOnMain([this, list, position, text = RowDisplayText(text)] {
+      const Control* target = Find(list);
+      if (target == nullptr || target->store == nullptr) return;
+      GtkTreeIter iter;
+      gtk_list_store_insert_with_values(target->store, &iter, position, 0, text.c_str(), -1);
+      Trace("row " + std::to_string(list) + " " + std::to_string(position) + " " + text);
+    });
+  }
+
+  int RowCount(ControlId list) override {
+    return CallOnMain<int>([this, list] {
+      const Control* target = Find(list);
+      if (target == nullptr || target->store == nullptr) return 0;
+      return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(target->store), nullptr);
+    });
+  }
+
+  std::u16string RowText(ControlId list, int row) override {
+    return CallOnMain<std::u16string>([this, list, row] {
+      const Control* target = Find(list);
+      GtkTreeIter iter;
+      if (target == nullptr || target->store == nullptr ||
+          !gtk_tree_model_iter_nth_child(GTK_TREE_MODEL(target->store), &iter, nullptr, row)) {
+        return std::u16string();
+      }
+      gchar* text = nullptr;
+      gtk_tree_model_get(GTK_TREE_MODEL(target->store), &iter, 0, &text, -1);
+      std::u16string result = FromUtf8(text);
+      g_free(text);
+      return result;
+    });
+  }
+
+  void RemoveAllRows(ControlId list) override {
+    RunOnMain([this, list] {
+      const Control* target = Find(list);
+      if (target == nullptr || target->store == nullptr) return;
+      gtk_list_store_clear(target->store);
+      Trace("clear rows " + std::to_string(list));
+    });
+  }
+
+  // --- Dialogs -------------------------------------------------------------
+
+  std::u16string ChooseFolder(std::u16string_view title, std::u16string_view initial) override {
+    return CallOnMain<std::u16string>([this, title = Utf8(title), initial = Utf8(initial)] {
+      Trace("chooser " + title);
+      GtkWidget* dialog = gtk_file_chooser_dialog_new(
+          title.c_str(), window_ == nullptr ? nullptr : GTK_WINDOW(window_),
+          GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel", GTK_RESPONSE_CANCEL, "_Select",
+          GTK_RESPONSE_ACCEPT, nullptr);
+      GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+      gtk_file_chooser_set_local_only(chooser, TRUE);
+      gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+      std::string start = initial;
+      while (start.size() > 1 && start.back() == '/') start.pop_back();
+      if (!start.empty()) gtk_file_chooser_set_current_folder(chooser, start.c_str());
+      std::u16string folder;
+      if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
+          folder = DecodeFileName(name);
+          g_free(name);
+          if (folder.back() != u'/') folder += u'/';
+        }
+      }
+      gtk_widget_destroy(dialog);
+      Trace("chooser result " + Utf8(folder));
+      return folder;
+    });
+  }
+
+  void ShowMessage(std::u16string_view title, std::u16string_view text,
+                   std::stop_token stop) override {
+    Box(title, text, false, std::move(stop));
+  }
+
+  Answer AskYesNo(std::u16string_view title, std::u16string_view text,
+                  std::stop_token stop) override {
+    const std::optional<int> response = Box(title, text, true, std::move(stop));
+    if (!response) return Answer::Stopped;
+    return *response == GTK_RESPONSE_YES ? Answer::Yes : Answer::No;
+  }
+
+  // --- Clipboard -----------------------------------------------------------
+
+  void ClearClipboard() override {
+    RunOnMain([this] {
+      gtk_clipboard_clear(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+      Trace("clipboard clear");
+    });
+  }
+
+  bool SetClipboardText(std::u16string_view text) override {
+    return CallOnMain<bool>([this, text = Utf8(text)] {
+      gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), text.data(),
+                             static_cast<gint>(text.size()));
+      Trace("clipboard set " + std::to_string(text.size()) + " bytes");
+      return true;
+    });
+  }
+
+  std::u16string ClipboardText() override {
+    return CallOnMain<std::u16string>([] {
+      GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+      // UTF8_STRING as it stands: GTK's text accessor would turn every CR
+      // into LF, and the exchange text's CRs must compare as they are.
+      if (GtkSelectionData* data =
+              gtk_clipboard_wait_for_contents(clipboard, gdk_atom_intern_static_string("UTF8_STRING"))) {
+        const gint length = gtk_selection_data_get_length(data);
+        std::u16string result;
+        if (length >= 0) {
+          const auto* bytes = reinterpret_cast<const char*>(gtk_selection_data_get_data(data));
+          result = DecodeUtf8(std::string_view(bytes, static_cast<std::size_t>(length)));
+        }
+        gtk_selection_data_free(data);
+        if (length >= 0) return result;
+      }
+      // Owners that offer only older text forms.
+      gchar* text = gtk_clipboard_wait_for_text(clipboard);
+      std::u16string result = FromUtf8(text);
+      g_free(text);
+      return result;
+    });
+  }
+
+  // --- System --------------------------------------------------------------
+
+  std::u16string DesktopFolder() override {
+    const char* desktop = g_get_user_special_dir(G_USER_DIRECTORY_DESKTOP);
+    if (desktop != nullptr && g_file_test(desktop, G_FILE_TEST_IS_DIR)) {
+      return DecodeFileName(desktop);
+    }
+    return DecodeFileName(g_get_home_dir());
+  }
+
+  std::u16string PrivateTempFolder() override { return fs::PrivateScratchFolder(); }
+
+  std::u16string ErrorText(int code) override { return fs::ErrorText(code); }
+
+  // --- Threads and time ----------------------------------------------------
+
+  std::unique_ptr<Thread> StartThread(std::string_view name,
+                                      std::function<void(std::stop_token)> body) override {
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    try {
+      std::jthread thread([name = std::string(name.substr(0, 15)), body = std::move(body),
+                           finished](std::stop_token stop) {
+        pthread_setname_np(pthread_self(), name.c_str());
+        body(stop);
+        finished->store(true);
+        g_main_context_wakeup(nullptr);
+      });
+      return std::make_unique<GtkThread>(std::move(thread), finished, main_thread_);
+    } catch (const std::system_error&) {
+      return nullptr;
+    }
+  }
+
+  bool Wait(std::chrono::milliseconds duration, std::stop_token stop) override {
+    std::mutex mutex;
+    std::condition_variable_any never;
+    std::unique_lock lock(mutex);
+    never.wait_for(lock, stop, duration, [] { return false; });
+    return !stop.stop_requested();
+  }
+
+ private:
+  struct Control {
+    ControlKind kind;
+    GtkWidget* outer;   // what sits in the window (a list view's scroller)
+    GtkWidget* widget;  // the control itself
+    GtkListStore* store;
+  };
+  struct Task {
+    std::function<void()> run;
+    int field = -1;  // a status field write when >= 0
+    ControlId bar = kNoControl;
+    std::u16string text;
+    FieldAlign align = FieldAlign::Left;
+  };
+  struct ClickTarget {
+    GtkPlatform* platform;
+    ControlId id;
+  };
+
+  bool OnMain() const { return std::this_thread::get_id() == main_thread_; }
+
+  Control MakeControl(const ControlSpec& item) {
+    const std::string caption = Utf8(item.caption);
+    switch (item.kind) {
+      case ControlKind::WebView: {
+        WebKitSettings* settings = webkit_settings_new();
+        webkit_settings_set_hardware_acceleration_policy(
+            settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+        GtkWidget* web = webkit_web_view_new_with_settings(settings);
+        g_object_unref(settings);
+        if (!caption.empty()) webkit_web_view_load_uri(WEBKIT_WEB_VIEW(web), caption.c_str());
+        return {item.kind, web, web, nullptr};
+      }
+      case ControlKind::Frame: {
+        GtkWidget* frame = gtk_frame_new(caption.empty() ? nullptr : caption.c_str());
+        return {item.kind, frame, frame, nullptr};
+      }
+      case ControlKind::ListView: {
+        GtkListStore* store = gtk_list_store_new(1, G_TYPE_STRING);
+        GtkWidget* tree = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
+        g_object_unref(store);  // the view keeps it
+        GtkTreeViewColumn* column = gtk_tree_view_column_new_with_attributes(
+            caption.c_str(), gtk_cell_renderer_text_new(), "text", 0, nullptr);
+        gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
+        gtk_tree_view_column_set_fixed_width(column, item.column_width);
+        gtk_tree_view_append_column(GTK_TREE_VIEW(tree), column);
+        gtk_tree_view_set_grid_lines(GTK_TREE_VIEW(tree), GTK_TREE_VIEW_GRID_LINES_BOTH);
+        gtk_tree_selection_set_mode(gtk_tree_view_get_selection(GTK_TREE_VIEW(tree)),
+                                    GTK_SELECTION_SINGLE);
+        GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+        gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC,
+                                       GTK_POLICY_AUTOMATIC);
+        gtk_container_add(GTK_CONTAINER(scroller), tree);
+        return {item.kind, scroller, tree, store};
+      }
+      case ControlKind::Button: {
+        GtkWidget* button = gtk_button_new_with_label(caption.c_str());
+        return {item.kind, button, button, nullptr};
+      }
+      case ControlKind::EditField: {
+        GtkWidget* entry = gtk_entry_new();
+        gtk_entry_set_text(GTK_ENTRY(entry), caption.c_str());
+        gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
+        return {item.kind, entry, entry, nullptr};
+      }
+      case ControlKind::StatusBar:
+        break;
+    }
+    return {item.kind, nullptr, nullptr, nullptr};
+  }
+
+  const Control* Find(ControlId id) const {
+    if (window_ == nullptr || id == kNoControl || id > controls_.size()) return nullptr;
+    return &controls_[id - 1];
+  }
+  GtkWidget* Widget(ControlId id) const {
+    const Control* control = Find(id);
+    return control == nullptr ? nullptr : control->outer;
+  }
+
+  void ApplyField(ControlId bar, int field, std::u16string_view text, FieldAlign align) {
+    const Control* target = Find(bar);
+    if (target == nullptr || target->kind != ControlKind::StatusBar || field < 0 ||
+        static_cast<std::size_t>(field) >= field_labels_.size()) {
+      return;
+    }
+    GtkLabel* label = GTK_LABEL(field_labels_[static_cast<std::size_t>(field)]);
+    const std::string utf8 = Utf8(text);
+    gtk_label_set_text(label, utf8.c_str());
+    gtk_label_set_xalign(label, align == FieldAlign::Center ? 0.5f : 0.0f);
+    Trace("status " + std::to_string(field) + (align == FieldAlign::Center ? " center " : " left ") +
+          utf8);
+  }
+
+  // --- Carrying calls to the main thread ---
+
+  void RunOnMain(std::function<void()> run) {
+    if (OnMain()) {
+      run();
+      return;
+    }
+    Task task;
+    task.run = std::move(run);
+    std::lock_guard lock(queue_mutex_);
+    EnqueueLocked(std::move(task));
+  }
+
+  template <typename R>
+  R CallOnMain(std::function<R()> call) {
+    if (OnMain()) return call();
+    struct Answer {
+      std::mutex mutex;
+      std::condition_variable cv;
+      std::optional<R> value;
+    };
+    auto answer = std::make_shared<Answer>();
+    RunOnMain([answer, call = std::move(call)] {
+      R value = call();
+      std::lock_guard lock(answer->mutex);
+      answer->value = std::move(value);
+      answer->cv.notify_all();
+    });
+    std::unique_lock lock(answer->mutex);
+    answer->cv.wait(lock, [&] { return answer->value.has_value(); });
+    return std::move(*answer->value);
+  }
+
+  void EnqueueLocked(Task task) {
+    queue_.push_back(std::move(task));
+    if (!drain_scheduled_) {
+      drain_scheduled_ = true;
+      g_idle_add_full(G_PRIORITY_DEFAULT, &GtkPlatform::DrainThunk, this, nullptr);
+    }
+  }
+
+  static gboolean DrainThunk(gpointer self) { return static_cast<GtkPlatform*>(self)->Drain(); }
+
+  gboolean Drain() {
+    for (int done = 0; done < kTasksPerDispatch; ++done) {
+      Task task;
+      {
+        std::lock_guard lock(queue_mutex_);
+        if (queue_.empty()) {
+          drain_scheduled_ = false;
+          return G_SOURCE_REMOVE;
+        }
+        task = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      if (task.field >= 0) {
+        ApplyField(task.bar, task.field, task.text, task.align);
+      } else {
+        task.run();
+      }
+    }
+    return G_SOURCE_CONTINUE;  // let the window draw between batches
+  }
+
+  // --- Message boxes ---
+
+  GtkWidget* MakeBox(std::u16string_view title, std::u16string_view text, bool question) {
+    // Owned by the main window while it is the active one.
+    GtkWindow* owner = window_ != nullptr && gtk_window_is_active(GTK_WINDOW(window_))
+                           ? GTK_WINDOW(window_)
+                           : nullptr;
+    GtkWidget* dialog = gtk_message_dialog_new(
+        owner, GTK_DIALOG_DESTROY_WITH_PARENT, question ? GTK_MESSAGE_WARNING : GTK_MESSAGE_OTHER,
+        question ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", DialogText(text).c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), Utf8(title).c_str());
+    gtk_window_set_position(GTK_WINDOW(dialog),
+                            owner != nullptr ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+    if (question) {
+      G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+      GtkWidget* icon = gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG);
+      gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(dialog), icon);
+      G_GNUC_END_IGNORE_DEPRECATIONS
+      gtk_widget_show(icon);
+      gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_YES);
+    } else {
+      gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+    }
+    Trace(std::string(question ? "question " : "message ") + Utf8(title));
+    return dialog;
+  }
+
+  static void OnBoxResponse(GtkDialog* dialog, gint response, gpointer data) {
+    auto& state = **static_cast<std::shared_ptr<BoxState>*>(data);
+    {
+      std::lock_guard lock(state.mutex);
+      state.answered = true;
+      state.response = response;
+    }
+    state.answered_cv.notify_all();
+    state.dialog = nullptr;
+    gtk_widget_destroy(GTK_WIDGET(dialog));
+  }
+
+  // Shows a box and waits for its answer; nullopt when `stop` closed it.
+  std::optional<int> Box(std::u16string_view title, std::u16string_view text, bool question,
+                         std::stop_token stop) {
+    if (OnMain()) {
+      GtkWidget* dialog = MakeBox(title, text, question);
+      const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+      gtk_widget_destroy(dialog);
+      return response;
+    }
+    if (stop.stop_requested()) return std::nullopt;
+    auto state = std::make_shared<BoxState>();
+    // Not modal: the main window stays closable while the box waits, and a
+    // close ends the run.
+    RunOnMain([this, state, title = std::u16string(title), text = std::u16string(text),
+               question] {
+      GtkWidget* dialog = MakeBox(title, text, question);
+      state->dialog = dialog;
+      g_signal_connect_data(
+          dialog, "response", G_CALLBACK(OnBoxResponse), new std::shared_ptr<BoxState>(state),
+          [](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<BoxState>*>(data); },
+          GConnectFlags(0));
+      gtk_widget_show_all(dialog);
+    });
+    std::unique_lock lock(state->mutex);
+    state->answered_cv.wait(lock, stop, [&] { return state->answered; });
+    if (state->answered) return state->response;
+    lock.unlock();
+    RunOnMain([state] {
+      if (GtkWidget* dialog = std::exchange(state->dialog, nullptr)) gtk_widget_destroy(dialog);
+    });
+    return std::nullopt;
+  }
+
+  // --- Window signals ---
+
+  static gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
+    auto* platform = static_cast<GtkPlatform*>(self);
+    platform->Trace("close requested");
+    platform->events_.push_back({Event::Kind::CloseRequest, 1});
+    return TRUE;  // the program closes the window itself
+  }
+
+  static void OnWindowDestroyed(GtkWidget*, gpointer self) {
+    auto* platform = static_cast<GtkPlatform*>(self);
+    platform->window_ = nullptr;
+    platform->field_labels_.clear();
+    if (!platform->closing_) {
+      // Destroyed from outside: the program ends as after a close request.
+      platform->Trace("window destroyed");
+      platform->events_.push_back({Event::Kind::CloseRequest, 1});
+    }
+  }
+
+  static void OnClicked(GtkButton*, gpointer data) {
+    auto* target = static_cast<ClickTarget*>(data);
+    target->platform->events_.push_back({Event::Kind::ControlEvent, target->id});
+  }
+
+  void Trace(const std::string& line) {
+    if (trace_ == nullptr) return;
+    std::fprintf(trace_, "%s\n", line.c_str());
+    std::fflush(trace_);
+  }
+
+  const std::thread::id main_thread_ = std::this_thread::get_id();
+  std::FILE* trace_ = nullptr;
+  GtkWidget* window_ = nullptr;
+  bool closing_ = false;
+  std::vector<Control> controls_;  // id = index + 1
+  std::vector<GtkWidget*> field_labels_;
+  std::deque<ClickTarget> clicks_;  // stable addresses for signal data
+  std::deque<Event> events_;
+
+  std::mutex queue_mutex_;
+  std::deque<Task> queue_;
+  bool drain_scheduled_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> CreateDesktopPlatform(int& argc, char**& argv, std::string& error) {
+  // WebKit's sandbox cannot set up its namespaces for root; a virtual
+  // display has no GPU, and the translator page needs none.
+  if (::geteuid() == 0) ::setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 0);
+  ::setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
+  g_set_prgname("quillmark");
+  if (!gtk_init_check(&argc, &argv)) {
+    const char* display = std::getenv("DISPLAY");
+    const std::string program = argc > 0 && argv[0] != nullptr ? argv[0] : "quillmark";
+    error = (display == nullptr || *display == 0)
+                ? "quillmark: no display to open the window on (DISPLAY is not set); without "
+                  "one, run it as: xvfb-run -a " + program
+                : "quillmark: cannot open display " + std::string(display) +
+                      "; without one, run it as: xvfb-run -a " + program;
+    return nullptr;
+  }
+  return std::make_unique<GtkPlatform>();
+}
+
+}  // namespace qm
