@@ -22,7 +22,11 @@ ensure_packages() {
 }
 
 # What every build of the project needs.
-BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+                libgtk-3-dev libwebkit2gtk-4.1-dev libx11-dev)
+# What the GUI tests drive the program with: a virtual display, input and
+# clipboard tools, window geometry and screenshots.
+GUI_TEST_PACKAGES=(xvfb xauth xdotool xclip x11-utils imagemagick)
 
 # Configures and builds one build folder: build_tree DIR [cmake options...]
 build_tree() {
