@@ -17,6 +17,7 @@
 #include <webkit2/webkit2.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -682,14 +683,18 @@ class GtkPlatform final : public Platform {
     target->platform->events_.push_back({Event::Kind::ControlEvent, target->id});
   }
 
+  // "<ms since start> <what changed>"
   void Trace(const std::string& line) {
     if (trace_ == nullptr) return;
-    std::fprintf(trace_, "%s\n", line.c_str());
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started_);
+    std::fprintf(trace_, "%lld %s\n", static_cast<long long>(elapsed.count()), line.c_str());
     std::fflush(trace_);
   }
 
   const std::thread::id main_thread_ = std::this_thread::get_id();
   std::FILE* trace_ = nullptr;
+  const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   GtkWidget* window_ = nullptr;
   bool closing_ = false;
   std::vector<Control> controls_;  // id = index + 1

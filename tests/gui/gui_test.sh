@@ -88,9 +88,9 @@ for expected in "Absolute upper-left X:  210" "Absolute upper-left Y:  10" "Widt
 done
 
 # Field 1 blinks the state: on, off, on.
-wait_for 10 bash -c "[ \$(grep -c '^status 1 center <<<  Monitoring  >>>\$' '$work/trace') -ge 2 ]" \
+wait_for 10 bash -c "[ \$(grep -c ' status 1 center <<<  Monitoring  >>>\$' '$work/trace') -ge 2 ]" \
   || fail "field 1 does not blink Monitoring"
-grep -q '^status 1 center $' "$work/trace" || fail "field 1 is never blanked"
+grep -q ' status 1 center $' "$work/trace" || fail "field 1 is never blanked"
 # ... and the screen shows it: the field's pixels change over a second.
 for i in 1 2 3 4 5 6; do
   import -window root -crop 300x24+410+793 "$work/field1-$i.png"
@@ -158,7 +158,7 @@ for name in Strings.pbi Main.pb; do
   echo "$name translated and written byte for byte"
 done
 
-wait_for 20 grep -q '^status 1 center  <<<  Translation Completed  >>>$' "$work/trace" \
+wait_for 20 grep -q ' status 1 center  <<<  Translation Completed  >>>$' "$work/trace" \
   || fail "the run did not complete"
 xclip -o -selection clipboard > "$work/clip" || fail "the clipboard holds no text after the run"
 [ ! -s "$work/clip" ] || fail "the clipboard should hold the empty text after the run"
