@@ -11,6 +11,8 @@
 #pragma GCC diagnostic ignored "-Wold-style-cast"
 #pragma GCC diagnostic ignored "-Wcast-function-type"
 
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -104,11 +106,17 @@ struct BoxState {
 class GtkPlatform final : public Platform {
  public:
   GtkPlatform() {
+    clipboard_owner_ = G_OBJECT(g_object_new(G_TYPE_OBJECT, nullptr));
+    g_object_set_data(clipboard_owner_, "platform", this);
     if (const char* trace = std::getenv("QUILLMARK_TRACE"); trace != nullptr && *trace != 0) {
       trace_ = std::fopen(trace, "a");
     }
   }
   ~GtkPlatform() override {
+    // The clipboard keeps no pointer to a platform that is gone.
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    if (gtk_clipboard_get_owner(clipboard) == clipboard_owner_) gtk_clipboard_clear(clipboard);
+    g_object_unref(clipboard_owner_);
     if (trace_ != nullptr) std::fclose(trace_);
   }
 
@@ -354,17 +362,33 @@ class GtkPlatform final : public Platform {
   }
 
   bool SetClipboardText(std::u16string_view text) override {
-    return CallOnMain<bool>([this, text = Utf8(text)] {
-      gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), text.data(),
-                             static_cast<gint>(text.size()));
-      Trace("clipboard set " + std::to_string(text.size()) + " bytes");
-      return true;
+    return CallOnMain<bool>([this, text = std::u16string(text)] {
+      GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+      GtkTargetList* list = gtk_target_list_new(nullptr, 0);
+      gtk_target_list_add_text_targets(list, 0);
+      gint count = 0;
+      GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &count);
+      gtk_target_list_unref(list);
+      const bool owned = gtk_clipboard_set_with_owner(clipboard, targets, static_cast<guint>(count),
+                                                      &GtkPlatform::ProvideClipboardText,
+                                                      &GtkPlatform::ForgetClipboardText,
+                                                      clipboard_owner_) != FALSE;
+      gtk_target_table_free(targets, count);
+      if (owned) {
+        clipboard_text_ = text;
+        clipboard_utf8_ = Utf8(text);
+      }
+      Trace("clipboard set " + std::to_string(text.size()) + " units");
+      return owned;
     });
   }
 
   std::u16string ClipboardText() override {
-    return CallOnMain<std::u16string>([] {
+    return CallOnMain<std::u16string>([this] {
       GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+      // While nobody has copied since, the clipboard holds what this program
+      // put there: no need to fetch it through the selection again.
+      if (gtk_clipboard_get_owner(clipboard) == clipboard_owner_) return clipboard_text_;
       // UTF8_STRING as it stands: GTK's text accessor would turn every CR
       // into LF, and the exchange text's CRs must compare as they are.
       if (GtkSelectionData* data =
@@ -683,6 +707,14 @@ class GtkPlatform final : public Platform {
     target->platform->events_.push_back({Event::Kind::ControlEvent, target->id});
   }
 
+  // The clipboard asks for the text this program put on it.
+  static void ProvideClipboardText(GtkClipboard*, GtkSelectionData* data, guint, gpointer owner) {
+    auto* self = static_cast<GtkPlatform*>(g_object_get_data(G_OBJECT(owner), "platform"));
+    gtk_selection_data_set_text(data, self->clipboard_utf8_.data(),
+                                static_cast<gint>(self->clipboard_utf8_.size()));
+  }
+  static void ForgetClipboardText(GtkClipboard*, gpointer) {}
+
   // "<ms since start> <what changed>"
   void Trace(const std::string& line) {
     if (trace_ == nullptr) return;
@@ -702,10 +734,25 @@ class GtkPlatform final : public Platform {
   std::deque<ClickTarget> clicks_;  // stable addresses for signal data
   std::deque<Event> events_;
 
+  GObject* clipboard_owner_ = nullptr;
+  std::u16string clipboard_text_;
+  std::string clipboard_utf8_;
+
   std::mutex queue_mutex_;
   std::deque<Task> queue_;
   bool drain_scheduled_ = false;
 };
+
+// GDK ends the program on any X error. When another client destroys the
+// window (xdotool windowclose, xkill of a single window), the calls GDK
+// still makes on it fail with BadWindow or BadDrawable; those are expected
+// and the program goes on to close as after a close request.
+XErrorHandler g_gdk_error_handler = nullptr;
+
+int IgnoreGoneWindowErrors(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
+  return g_gdk_error_handler != nullptr ? g_gdk_error_handler(display, error) : 0;
+}
 
 }  // namespace
 
@@ -724,6 +771,9 @@ std::unique_ptr<Platform> CreateDesktopPlatform(int& argc, char**& argv, std::st
                 : "quillmark: cannot open display " + std::string(display) +
                       "; without one, run it as: xvfb-run -a " + program;
     return nullptr;
+  }
+  if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
+    g_gdk_error_handler = XSetErrorHandler(&IgnoreGoneWindowErrors);
   }
   return std::make_unique<GtkPlatform>();
 }

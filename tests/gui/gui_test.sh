@@ -8,6 +8,8 @@
 # SCENARIO: run        a whole run of a two-file project, then a close
 #           close      a close while the program waits for the clipboard
 #           close-box  a close while the Yes/No box is open
+#           destroyed  the window destroyed by another client (xdotool
+#                      windowclose) while the program waits for the clipboard
 set -euo pipefail
 
 scenario=$1 quillmark=$2 cli=$3 close_window=$4 samples=$5 artifacts=$6
@@ -117,7 +119,7 @@ wait_for 10 clipboard_is "$work/$first.exchange" || fail "the exchange text of $
 
 # close_and_expect_nothing_written DESCRIPTION
 close_and_expect_nothing_written() {
-  "$close_window" "$wid"
+  if [ "$scenario" = destroyed ]; then xdotool windowclose "$wid"; else "$close_window" "$wid"; fi
   wait_for 10 stopped || fail "the program did not end after the close"
   wait "$pid" && rc=0 || rc=$?
   pid=
@@ -126,9 +128,9 @@ close_and_expect_nothing_written() {
   echo "closed $1: exit code 0, nothing written"
   exit 0
 }
-if [ "$scenario" = close ]; then
+if [ "$scenario" = close ] || [ "$scenario" = destroyed ]; then
   import -window root "$artifacts/window-clipboard-wait.png"
-  close_and_expect_nothing_written "during the clipboard wait"
+  close_and_expect_nothing_written "during the clipboard wait ($scenario)"
 fi
 if [ "$scenario" = close-box ]; then
   printf 'X\rY\r' > "$work/translation"
