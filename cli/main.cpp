@@ -35,10 +35,19 @@ constexpr std::string_view kUsage =
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
-void PrintError(std::string_view action, std::string_view path, int code) {
-  const std::string reason = qm::EncodeUtf8(qm::fs::ErrorText(code));
-  std::fprintf(stderr, "quillmark-cli: cannot %.*s '%.*s': %s\n", static_cast<int>(action.size()),
-               action.data(), static_cast<int>(path.size()), path.data(), reason.c_str());
+// The system's reason on one line.
+std::string Reason(int code) {
+  std::string reason = qm::EncodeUtf8(qm::fs::ErrorText(code));
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
+    reason.pop_back();
+  }
+  return reason;
+}
+
+void PrintError(std::string_view action, std::u16string_view path, int code) {
+  const std::string shown = qm::EncodeFileName(path);
+  std::fprintf(stderr, "quillmark-cli: cannot %.*s '%s': %s\n", static_cast<int>(action.size()),
+               action.data(), shown.c_str(), Reason(code).c_str());
 }
 
 int WriteStdout(std::string_view bytes) {
@@ -46,14 +55,14 @@ int WriteStdout(std::string_view bytes) {
       std::fflush(stdout) != 0) {
     const int code = errno;
     std::fprintf(stderr, "quillmark-cli: cannot write to standard output: %s\n",
-                 qm::EncodeUtf8(qm::fs::ErrorText(code)).c_str());
+                 Reason(code).c_str());
     return kFailure;
   }
   return 0;
 }
 
-bool ReadSource(const char* path, qm::SourceLines& lines) {
-  if (const int error = qm::ReadSourceFile(qm::DecodeFileName(path), lines); error != 0) {
+bool ReadSource(const std::u16string& path, qm::SourceLines& lines) {
+  if (const int error = qm::ReadSourceFile(path, lines); error != 0) {
     PrintError("read", path, error);
     return false;
   }
@@ -61,17 +70,18 @@ bool ReadSource(const char* path, qm::SourceLines& lines) {
   return true;
 }
 
-int Extract(const char* file) {
+int Extract(const std::u16string& file) {
   qm::SourceLines lines;
   if (!ReadSource(file, lines)) return kFailure;
   return WriteStdout(qm::EncodeUtf8(qm::BuildExchangeText(lines)));
 }
 
-int Apply(const char* file, const char* translation_file, const char* output) {
+int Apply(const std::u16string& file, const std::u16string& translation_file,
+          const std::u16string& output) {
   qm::SourceLines lines;
   if (!ReadSource(file, lines)) return kFailure;
   std::string translation;
-  if (const int error = qm::fs::ReadFile(qm::DecodeFileName(translation_file), translation);
+  if (const int error = qm::fs::ReadFile(translation_file, translation);
       error != 0) {
     PrintError("read", translation_file, error);
     return kFailure;
@@ -79,7 +89,7 @@ int Apply(const char* file, const char* translation_file, const char* output) {
   const std::u16string text = qm::DecodeUtf8(translation);
   translation = std::string();
   const qm::TranslatedLines translated = qm::SplitTranslatedText(text);
-  if (const int error = qm::WriteOutputFile(qm::DecodeFileName(output), lines, translated);
+  if (const int error = qm::WriteOutputFile(output, lines, translated);
       error != 0) {
     PrintError("write", output, error);
     return kFailure;
@@ -87,9 +97,9 @@ int Apply(const char* file, const char* translation_file, const char* output) {
   return 0;
 }
 
-int Collect(const char* folder) {
+int Collect(const std::u16string& folder) {
   std::string listing;
-  for (const std::u16string& path : qm::CollectProjectFiles(qm::DecodeFileName(folder))) {
+  for (const std::u16string& path : qm::CollectProjectFiles(folder)) {
     listing += qm::EncodeFileName(path);
     listing += '\n';
   }
@@ -105,18 +115,21 @@ int UsageError(std::string_view problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+  qm::fs::UseBinaryStandardOutput();
+  std::vector<std::u16string> args = qm::fs::CommandLine(argc, argv);
+  if (!args.empty()) args.erase(args.begin());
+  if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
     return WriteStdout(kUsage);
   }
   if (args.empty()) return UsageError("no command given");
-  const std::string_view command = args[0];
+  const std::u16string& command = args[0];
   const std::size_t operands = args.size() - 1;
-  if (command == "extract" && operands == 1) return Extract(argv[2]);
-  if (command == "apply" && operands == 3) return Apply(argv[2], argv[3], argv[4]);
-  if (command == "collect" && operands == 1) return Collect(argv[2]);
-  if (command == "extract" || command == "apply" || command == "collect") {
-    return UsageError("wrong number of operands for '" + std::string(command) + "'");
+  if (command == u"extract" && operands == 1) return Extract(args[1]);
+  if (command == u"apply" && operands == 3) return Apply(args[1], args[2], args[3]);
+  if (command == u"collect" && operands == 1) return Collect(args[1]);
+  const std::string name = qm::EncodeFileName(command);
+  if (command == u"extract" || command == u"apply" || command == u"collect") {
+    return UsageError("wrong number of operands for '" + name + "'");
   }
-  return UsageError("unknown command '" + std::string(command) + "'");
+  return UsageError("unknown command '" + name + "'");
 }

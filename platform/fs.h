@@ -59,6 +59,13 @@ int WritePrivateFile(std::u16string_view path, std::string_view bytes);
 // The system's text for an error code (as the system words it).
 std::u16string ErrorText(int code);
 
+// The program's arguments (argv[0] included) as the system holds them:
+// UTF-16 on Windows, bytes kept losslessly on POSIX.
+std::vector<std::u16string> CommandLine(int argc, char** argv);
+
+// Standard output passes bytes through unchanged (no CR LF translation).
+void UseBinaryStandardOutput();
+
 // Joins a folder and a file name with exactly one separator between them
 // (an empty folder gives the bare name).
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);

@@ -243,4 +243,12 @@ std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
   return path;
 }
 
+std::vector<std::u16string> CommandLine(int argc, char** argv) {
+  std::vector<std::u16string> arguments;
+  for (int i = 0; i < argc; ++i) arguments.push_back(DecodeFileName(argv[i]));
+  return arguments;
+}
+
+void UseBinaryStandardOutput() {}
+
 }  // namespace qm::fs

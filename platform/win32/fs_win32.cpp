@@ -1,0 +1,217 @@
+// File-system access on Windows. Paths are UTF-16 already; error codes are
+// the system's (GetLastError), worded by FormatMessageW.
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <random>
+
+#include "platform/fs.h"
+
+namespace qm::fs {
+namespace {
+
+std::wstring W(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+std::u16string U16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { Close(); }
+  HANDLE get() const { return handle_; }
+  void Reset(HANDLE handle) {
+    Close();
+    handle_ = handle;
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  int Close() {
+    if (!valid()) return 0;
+    const bool closed = ::CloseHandle(handle_) != FALSE;
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed ? 0 : static_cast<int>(::GetLastError());
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+int LastError() {
+  const DWORD error = ::GetLastError();
+  return error == 0 ? static_cast<int>(ERROR_GEN_FAILURE) : static_cast<int>(error);
+}
+
+int WriteAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr)) return LastError();
+    bytes.remove_prefix(written);
+  }
+  return 0;
+}
+
+std::u16string FolderOf(std::u16string_view path) {
+  const std::size_t slash = path.find_last_of(u"\\/");
+  return slash == std::u16string_view::npos ? u"." : std::u16string(path.substr(0, slash));
+}
+
+std::u16string NameOf(std::u16string_view path) {
+  const std::size_t slash = path.find_last_of(u"\\/");
+  return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace
+
+int ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileW(W(JoinPath(folder, u"*")).c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return LastError();
+  do {
+    const std::wstring_view name(data.cFileName);
+    if (name == L"." || name == L"..") continue;
+    const bool folder_entry = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool device = (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
+    entries.push_back({U16(name), !folder_entry && !device});
+  } while (::FindNextFileW(find, &data));
+  const DWORD error = ::GetLastError();
+  ::FindClose(find);
+  return error == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(error);
+}
+
+int ReadFile(std::u16string_view path, std::string& bytes) {
+  Handle file(::CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return LastError();
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return ERROR_INVALID_FUNCTION;
+  std::string data;
+  LARGE_INTEGER size;
+  if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
+    data.reserve(static_cast<std::size_t>(size.QuadPart));
+  }
+  char chunk[1 << 16];
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return LastError();
+    if (read == 0) break;
+    data.append(chunk, read);
+  }
+  bytes = std::move(data);
+  return 0;
+}
+
+int WriteFileAtomically(std::u16string_view path,
+                        const std::function<bool(const ByteSink&)>& produce) {
+  const std::wstring target = W(path);
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_DIRECTORY;
+    // A file its owner made read-only is not replaced behind their back.
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return ERROR_ACCESS_DENIED;
+  }
+  const std::u16string folder = FolderOf(path);
+  std::random_device random;
+  std::wstring temp;
+  Handle file;
+  for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
+    temp = W(JoinPath(folder, u"." + NameOf(path) + u".quillmark-" +
+                                  U16(std::to_wstring(random()))));
+    HANDLE created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE) {
+      if (::GetLastError() != ERROR_FILE_EXISTS) return LastError();
+      continue;
+    }
+    file.Reset(created);
+  }
+  if (!file.valid()) return ERROR_FILE_EXISTS;
+
+  int error = 0;
+  const bool completed = produce([&](std::string_view bytes) {
+    error = WriteAll(file.get(), bytes);
+    return error == 0;
+  });
+  if (error == 0 && !completed) error = ERROR_CANCELLED;
+  if (error == 0 && !::FlushFileBuffers(file.get())) error = LastError();
+  if (const int closed = file.Close(); error == 0) error = closed;
+  if (error == 0 &&
+      !::MoveFileExW(temp.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = LastError();
+  }
+  if (error != 0) ::DeleteFileW(temp.c_str());
+  return error;
+}
+
+int WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+  return WriteFileAtomically(path, [bytes](const ByteSink& sink) { return sink(bytes); });
+}
+
+int EnsurePrivateFolder(std::u16string_view folder) {
+  if (folder.empty()) return ERROR_PATH_NOT_FOUND;
+  const std::wstring native = W(folder);
+  if (!::CreateDirectoryW(native.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    return LastError();
+  }
+  const DWORD attributes = ::GetFileAttributesW(native.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  // A link or junction planted in its place is not followed.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ERROR_ACCESS_DENIED;
+  return 0;
+}
+
+std::u16string PrivateScratchFolder() {
+  // The user's own temp folder, which the profile keeps private.
+  wchar_t buffer[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+  if (length == 0 || length > MAX_PATH) return {};
+  std::u16string folder = U16(std::wstring_view(buffer, length));
+  while (folder.size() > 3 && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
+  return EnsurePrivateFolder(folder) == 0 ? folder : std::u16string();
+}
+
+int WritePrivateFile(std::u16string_view path, std::string_view bytes) {
+  Handle file(::CreateFileW(W(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                            nullptr));
+  if (!file.valid()) return LastError();
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return ERROR_INVALID_FUNCTION;
+  if (const int error = WriteAll(file.get(), bytes); error != 0) return error;
+  return file.Close();
+}
+
+std::u16string ErrorText(int code) {
+  if (code == 0) return {};
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::u16string result = length == 0 ? std::u16string() : U16(std::wstring_view(text, length));
+  if (text != nullptr) ::LocalFree(text);
+  return result;
+}
+
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
+  std::u16string path(folder);
+  if (!path.empty() && path.back() != u'/' && path.back() != kSeparator) path += kSeparator;
+  path += name;
+  return path;
+}
+
+std::vector<std::u16string> CommandLine(int, char**) {
+  std::vector<std::u16string> arguments;
+  int count = 0;
+  if (wchar_t** list = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+    for (int i = 0; i < count; ++i) arguments.push_back(U16(list[i]));
+    ::LocalFree(list);
+  }
+  return arguments;
+}
+
+void UseBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
+
+}  // namespace qm::fs
