@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs.h"
 #include "platform/headless/headless_platform.h"
 
 namespace qm::headless {
@@ -199,7 +200,8 @@ TEST(HeadlessDialogs, RespondersAnswerAndUnansweredBoxesWaitForTheUser) {
   EXPECT_EQ(platform.OpenDialog()->title, u"Sure?");
   EXPECT_TRUE(platform.Respond(Reply::No()));
   main->Join();
-  EXPECT_EQ(folder, u"/chosen/") << "a chosen folder ends in the separator";
+  EXPECT_EQ(folder, u"/chosen" + std::u16string(1, fs::kSeparator))
+      << "a chosen folder ends in the separator";
   EXPECT_EQ(answer, Answer::No);
   const auto dialogs = platform.Dialogs();
   ASSERT_EQ(dialogs.size(), 2u);

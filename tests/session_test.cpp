@@ -49,12 +49,12 @@ struct Project {
   enum Files { kAllFiles, kWithoutBeta, kIncludeFileOnly };
 
   explicit Project(Files files = kAllFiles) {
-    std::filesystem::create_directories(source + "/sub.pb");
+    std::filesystem::create_directories(source + kSep + "sub.pb");
     std::filesystem::create_directories(destination);
-    if (files != kIncludeFileOnly) WriteBytes(source + "/Alpha.pb", kAlpha);
-    if (files == kAllFiles) WriteBytes(source + "/Beta.pb", kBeta);
-    WriteBytes(source + "/Common.pbi", kCommon);
-    WriteBytes(source + "/notes.txt", "not PureBasic ; at all\n");
+    if (files != kIncludeFileOnly) WriteBytes(source + kSep + "Alpha.pb", kAlpha);
+    if (files == kAllFiles) WriteBytes(source + kSep + "Beta.pb", kBeta);
+    WriteBytes(source + kSep + "Common.pbi", kCommon);
+    WriteBytes(source + kSep + "notes.txt", "not PureBasic ; at all\n");
   }
 
   headless::Options Options() const {
@@ -129,8 +129,8 @@ TEST(Session, TranslatesAThreeFileProjectFromStartToEnd) {
   EXPECT_EQ(choosers[1].title, u"Select a Destination  Path For Quillmark Project");
   EXPECT_EQ(choosers[0].text, u"/home/tester/Desktop/");
   EXPECT_EQ(choosers[1].text, u"/home/tester/Desktop/");
-  EXPECT_EQ(session->Text("SourcePathField"), U(project.source + "/"));
-  EXPECT_EQ(session->Text("DestinationPathField"), U(project.destination + "/"));
+  EXPECT_EQ(session->Text("SourcePathField"), U(project.source + kSep));
+  EXPECT_EQ(session->Text("DestinationPathField"), U(project.destination + kSep));
   EXPECT_TRUE(session->Enabled("TranslatorWebView"));
   EXPECT_FALSE(session->Enabled("SourceButton")) << "runs must not overlap";
   EXPECT_FALSE(session->Press("SourceButton"));
@@ -179,10 +179,10 @@ TEST(Session, TranslatesAThreeFileProjectFromStartToEnd) {
     session->Respond(Reply::Yes());
     session->Settle();
     // Yes ends the hand-off after the 500 ms wait, not before.
-    EXPECT_FALSE(Exists(project.destination + "/" + name));
+    EXPECT_FALSE(Exists(project.destination + kSep + name));
     session->Advance(500ms);
-    ASSERT_TRUE(Exists(project.destination + "/" + name));
-    EXPECT_EQ(ReadBytes(project.destination + "/" + name), OutputOf(content, translation));
+    ASSERT_TRUE(Exists(project.destination + kSep + name));
+    EXPECT_EQ(ReadBytes(project.destination + kSep + name), OutputOf(content, translation));
     // Completion.
     EXPECT_EQ(session->Clipboard(), u"");
     EXPECT_EQ(session->Rows("TranslatedListView"),
@@ -192,7 +192,7 @@ TEST(Session, TranslatesAThreeFileProjectFromStartToEnd) {
 
   // The one file checked byte for byte by hand: the comment, the literals,
   // the trailer untouched, a byte-order mark for the accented text.
-  EXPECT_EQ(ReadBytes(project.destination + "/Alpha.pb"),
+  EXPECT_EQ(ReadBytes(project.destination + kSep + "Alpha.pb"),
             "\xEF\xBB\xBF"
             "If OpenWindow(0, 0, 0, 200, 100, \"Hauptfenster\") ; \xC3\xB6" "ffne es\r\n"
             "  MessageRequester(\"Hinweis\", \"Gespeichert\") \r\n"
@@ -200,7 +200,7 @@ TEST(Session, TranslatesAThreeFileProjectFromStartToEnd) {
             "; IDE Options = PureBasic 6.00 (Windows - x64)\r\n"
             "; Folding = -\r\n");
   // The sources are untouched.
-  EXPECT_EQ(ReadBytes(project.source + "/Alpha.pb"), kAlpha);
+  EXPECT_EQ(ReadBytes(project.source + kSep + "Alpha.pb"), kAlpha);
 
   // End of run: lists emptied at once, the final texts after 10 s.
   ASSERT_TRUE(session->RunUntil([&] { return session->Rows("FileListView").empty(); }, 3000ms));
@@ -243,12 +243,14 @@ TEST(Session, TranslatesAThreeFileProjectFromStartToEnd) {
   EXPECT_EQ(session->Navigations(), 1 + 3);
 
   // The scratch copy of the last translation, private to the user.
+#ifndef _WIN32
   struct stat folder {}, scratch {};
   ASSERT_EQ(::stat(project.scratch.c_str(), &folder), 0);
   EXPECT_EQ(folder.st_mode & 0777, 0700u);
-  ASSERT_EQ(::stat((project.scratch + "/btex").c_str(), &scratch), 0);
+  ASSERT_EQ(::stat((project.scratch + kSep + "btex").c_str(), &scratch), 0);
   EXPECT_EQ(scratch.st_mode & 0777, 0600u);
-  EXPECT_EQ(ReadBytes(project.scratch + "/btex"), EncodeUtf8(last_translation));
+#endif
+  EXPECT_EQ(ReadBytes(project.scratch + kSep + "btex"), EncodeUtf8(last_translation));
 
   EXPECT_EQ(session.Close(), 0);
   EXPECT_EQ(session->LiveThreads(), 0);
@@ -275,13 +277,13 @@ TEST(Session, NoPutsTheExchangeTextBackAndWaitsForANewCopy) {
   EXPECT_EQ(session->Clipboard(), exchange);
   session->Advance(3000ms);
   EXPECT_EQ(YesNoBoxes(session), 1) << "no box until the user copies again";
-  EXPECT_FALSE(Exists(project.destination + "/Common.pbi"));
+  EXPECT_FALSE(Exists(project.destination + kSep + "Common.pbi"));
 
   // The page turned every CR into CR LF: still a change, and it reads back.
   session.ConfirmTranslation(u" Gemeinsame Texte\r\nHallo\r\n");
   EXPECT_EQ(YesNoBoxes(session), 2);
   session->Advance(500ms);
-  EXPECT_EQ(ReadBytes(project.destination + "/Common.pbi"),
+  EXPECT_EQ(ReadBytes(project.destination + kSep + "Common.pbi"),
             "; Gemeinsame Texte\r\n#Greeting$ = \"Hallo\"\r\n");
   EXPECT_TRUE(session.WaitForRunEnd());
   EXPECT_EQ(session.Close(), 0);
@@ -327,9 +329,9 @@ TEST_P(CancelledChooser, ShowsTheMatchingBoxAndStartsNoRun) {
   EXPECT_EQ(dialogs[2].kind, Dialog::Kind::Message);
   EXPECT_EQ(dialogs[2].title, c.title);
   EXPECT_EQ(dialogs[2].text, c.text);
-  EXPECT_EQ(session->Text("SourcePathField"), c.source_chosen ? U(project.source + "/") : u"");
+  EXPECT_EQ(session->Text("SourcePathField"), c.source_chosen ? U(project.source + kSep) : u"");
   EXPECT_EQ(session->Text("DestinationPathField"),
-            c.destination_chosen ? U(project.destination + "/") : u"");
+            c.destination_chosen ? U(project.destination + kSep) : u"");
   EXPECT_FALSE(session->Enabled("TranslatorWebView"));
   EXPECT_TRUE(session->Enabled("SourceButton"));
   EXPECT_EQ(session->LiveThreads(), 2) << "main and heartbeat only";
@@ -351,7 +353,7 @@ TEST(Session, AnEmptyProjectEndsTheRunAtOnce) {
   TempDir dir;
   const std::string empty = dir.File("empty");
   std::filesystem::create_directories(empty);
-  WriteBytes(empty + "/readme.txt", "nothing to translate");
+  WriteBytes(empty + kSep + "readme.txt", "nothing to translate");
   Session session;
   session.Start();
   session.StartRun(empty, dir.path());
@@ -372,12 +374,12 @@ TEST(Session, AnEmptyProjectEndsTheRunAtOnce) {
 TEST(Session, AFileThatCannotBeReadIsReportedAndNotOverwritten) {
   Project project(Project::kWithoutBeta);
   // What the destination already holds under that name must survive.
-  WriteBytes(project.destination + "/Alpha.pb", "precious\r\n");
+  WriteBytes(project.destination + kSep + "Alpha.pb", "precious\r\n");
   Session session(project.Options());
   session.Start();
   session.StartRun(project.source, project.destination);
   // Gone between the collection and its turn.
-  std::filesystem::remove(project.source + "/Alpha.pb");
+  std::filesystem::remove(project.source + kSep + "Alpha.pb");
   session.ConfirmTranslation(u"X\rY\r");
 
   ASSERT_TRUE(session.WaitForRunEnd());
@@ -386,11 +388,11 @@ TEST(Session, AFileThatCannotBeReadIsReportedAndNotOverwritten) {
     return d.title == u"File Read Error";
   });
   ASSERT_NE(read_error, dialogs.end());
-  EXPECT_EQ(read_error->text, U("Could not read " + project.source + "/Alpha.pb\n") +
+  EXPECT_EQ(read_error->text, U("Could not read " + project.source + kSep + "Alpha.pb\n") +
                                   fs::ErrorText(ENOENT));
   EXPECT_EQ(YesNoBoxes(session), 1) << "nothing to hand off for the missing file";
-  EXPECT_EQ(ReadBytes(project.destination + "/Alpha.pb"), "precious\r\n");
-  EXPECT_EQ(ReadBytes(project.destination + "/Common.pbi"), "; X\r\n#Greeting$ = \"Y\"\r\n");
+  EXPECT_EQ(ReadBytes(project.destination + kSep + "Alpha.pb"), "precious\r\n");
+  EXPECT_EQ(ReadBytes(project.destination + kSep + "Common.pbi"), "; X\r\n#Greeting$ = \"Y\"\r\n");
   EXPECT_TRUE(InOrder(Texts(session->FieldHistory(0)),
                       {u"Files: 2   FILES TRANSLATED -->  2"}));
   EXPECT_EQ(session.Close(), 0);
@@ -407,8 +409,13 @@ TEST(Session, ADestinationThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
 
   const std::vector<Dialog> dialogs = session->Dialogs();
   ASSERT_EQ(dialogs.back().title, u"File Creation Error");
+#ifdef _WIN32
+  constexpr int kNoSuchFolder = 3;  // ERROR_PATH_NOT_FOUND
+#else
+  constexpr int kNoSuchFolder = ENOENT;
+#endif
   EXPECT_EQ(dialogs.back().text,
-            u"could`nt Create Temp Purebasic file\n" + fs::ErrorText(ENOENT));
+            u"could`nt Create Temp Purebasic file\n" + fs::ErrorText(kNoSuchFolder));
   EXPECT_EQ(session->Rows("TranslatedListView"),
             std::vector<std::u16string>{u"Translation Saved"});
   EXPECT_EQ(session->Field(0), u"Files: 2   FILES TRANSLATED -->  1");
@@ -437,7 +444,7 @@ class CloseDuring : public ::testing::TestWithParam<Phase> {};
 
 TEST_P(CloseDuring, EndsEveryThreadWithExitCodeZeroAndNoPartialFile) {
   Project project(Project::kIncludeFileOnly);
-  WriteBytes(project.destination + "/Common.pbi", "old\r\n");
+  WriteBytes(project.destination + kSep + "Common.pbi", "old\r\n");
   Session session(project.Options());
   session.AcknowledgeMessages(false);
   session.Start();
@@ -473,7 +480,7 @@ TEST_P(CloseDuring, EndsEveryThreadWithExitCodeZeroAndNoPartialFile) {
   EXPECT_EQ(session->LiveThreads(), 0);
   EXPECT_FALSE(session->WindowOpen());
   if (GetParam() != Phase::FileCreationErrorBox) {
-    EXPECT_EQ(ReadBytes(project.destination + "/Common.pbi"), expected);
+    EXPECT_EQ(ReadBytes(project.destination + kSep + "Common.pbi"), expected);
     EXPECT_TRUE(NoScratchFilesIn(project.destination));
   }
 }
@@ -550,7 +557,7 @@ TEST(Session, AScratchFolderThatCannotBeUsedLosesNothing) {
   session.StartRun(project.source, project.destination);
   session.ConfirmTranslation(u"X\rY\r");
   session->Advance(500ms);
-  EXPECT_EQ(ReadBytes(project.destination + "/Common.pbi"), "; X\r\n#Greeting$ = \"Y\"\r\n");
+  EXPECT_EQ(ReadBytes(project.destination + kSep + "Common.pbi"), "; X\r\n#Greeting$ = \"Y\"\r\n");
   EXPECT_EQ(session.Close(), 0);
 }
 
@@ -568,7 +575,7 @@ TEST(Session, AFileWithNothingToTranslateWaitsForANonEmptyCopy) {
   EXPECT_EQ(YesNoBoxes(session), 0);
   session.ConfirmTranslation(u"anything");
   session->Advance(500ms);
-  EXPECT_EQ(ReadBytes(destination + "/Plain.pb"), "x = 1\r\n");
+  EXPECT_EQ(ReadBytes(destination + kSep + "Plain.pb"), "x = 1\r\n");
   EXPECT_EQ(session.Close(), 0);
 }
 

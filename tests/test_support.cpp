@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 #include "pipeline/encoding.h"
+#include "platform/fs.h"
 
 namespace qm::test {
 
@@ -14,9 +16,23 @@ std::u16string U(std::string_view utf8) { return DecodeUtf8(utf8); }
 std::string U8(std::u16string_view text) { return EncodeUtf8(text); }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quillmark-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto candidate =
+        std::filesystem::temp_directory_path() / ("quillmark-test-" + std::to_string(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::replace, error);
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
+}
+
+std::string TempDir::File(std::string_view name) const {
+  return path_ + static_cast<char>(fs::kSeparator) + std::string(name);
 }
 
 TempDir::~TempDir() {

@@ -7,6 +7,13 @@
 
 namespace qm::test {
 
+// The system's path separator, for building expected paths.
+#ifdef _WIN32
+inline const std::string kSep = "\\";
+#else
+inline const std::string kSep = "/";
+#endif
+
 // UTF-8 source text to UTF-16.
 std::u16string U(std::string_view utf8);
 // UTF-16 to UTF-8, for readable failure messages.
@@ -20,7 +27,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   ~TempDir();
   const std::string& path() const { return path_; }
-  std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
+  // A path inside the folder, joined with the system's separator.
+  std::string File(std::string_view name) const;
 
  private:
   std::string path_;
