@@ -91,6 +91,11 @@ struct RunState {
     TranslatedLines.clear();
     TranslatedText.clear();
   }
+  // Frees every list of a run: the per-file ones and the project's files.
+  void ClearRunLists() {
+    ClearFileLists();
+    ProjectFiles.clear();
+  }
 };
 
 }  // namespace qm

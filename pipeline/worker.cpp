@@ -168,8 +168,7 @@ class Worker {
   }
 
   void EndOfRun() {
-    state_.ClearFileLists();
-    state_.ProjectFiles.clear();
+    state_.ClearRunLists();
     platform_.RemoveAllRows(state_.Controls.FileListView);
     platform_.RemoveAllRows(state_.Controls.TranslatedListView);
     platform_.SetEnabled(state_.Controls.TranslatorWebView, false);

@@ -16,8 +16,7 @@ constexpr std::u16string_view kDestinationChooserTitle =
 int Application::Run(std::ostream& errors) {
   // Shared state and captions.
   state_.StatusState.Set(kMonitoringState);
-  state_.ClearFileLists();
-  state_.ProjectFiles.clear();
+  state_.ClearRunLists();
   for (std::size_t i = 0; i < kLanguageTextCount; ++i) {
     state_.LanguageText[i] = kLanguageTable[i];
   }
@@ -101,8 +100,7 @@ void Application::Close() {
       thread->reset();
     }
   }
-  state_.ClearFileLists();
-  state_.ProjectFiles.clear();
+  state_.ClearRunLists();
   platform_.CloseWindow(state_.Controls.MainWindow);
   state_.Controls.MainWindow = kNoControl;
 }

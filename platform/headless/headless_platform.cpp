@@ -160,14 +160,14 @@ void HeadlessPlatform::InsertRow(ControlId list, int position, std::u16string_vi
 int HeadlessPlatform::RowCount(ControlId list) {
   Lock lock(mutex_);
   const Control* target = Get(list);
-  if (target == nullptr || !window_open_) return 0;
+  if (target == nullptr) return 0;
   return static_cast<int>(target->rows.size());
 }
 
 std::u16string HeadlessPlatform::RowText(ControlId list, int row) {
   Lock lock(mutex_);
   const Control* target = Get(list);
-  if (target == nullptr || !window_open_ || row < 0 ||
+  if (target == nullptr || row < 0 ||
       static_cast<std::size_t>(row) >= target->rows.size()) {
     return {};
   }
