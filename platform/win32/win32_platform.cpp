@@ -1,0 +1,883 @@
+// The platform on Win32: user32 windows, common controls version 6, the
+// system browser control hosted through atl.dll, the shell's folder browser,
+// MessageBoxW and the Unicode clipboard.
+//
+// The window and its controls belong to the main thread. Calls made on other
+// threads (the worker, the heartbeat) are posted to a message-only window of
+// the main thread and carried out there in call order, by whichever message
+// loop the main thread is in at the time (the event wait, a modal dialog, a
+// join); calls that return a value wait for the answer. Writes of one status
+// field that follow each other in the queue collapse into the last, so a
+// per-line progress counter cannot flood the message queue.
+//
+// Message boxes asked for by another thread are shown on that thread, so the
+// main window stays responsive and its close request is still seen; when the
+// thread is asked to stop, its open box is ended from outside.
+#include <windows.h>
+#include <commctrl.h>
+#include <exdisp.h>
+#include <mmsystem.h>
+#include <objbase.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "pipeline/encoding.h"
+#include "platform/desktop.h"
+#include "platform/fs.h"
+
+// Symbols looked up at run time are cast from FARPROC.
+#pragma GCC diagnostic ignored "-Wcast-function-type"
+
+namespace qm {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"QuillmarkWindow";
+constexpr wchar_t kDispatcherClass[] = L"QuillmarkDispatcher";
+constexpr UINT kDrainMessage = WM_APP + 1;
+constexpr int kTasksPerDispatch = 256;
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+std::wstring W(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+std::u16string U16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
+
+// A list view row may hold several column texts separated by LF; the one
+// column shows the first.
+std::wstring RowDisplayText(std::u16string_view text) {
+  return W(text.substr(0, text.find(u'\n')));
+}
+
+using AtlAxWinInitFunction = BOOL(WINAPI*)();
+using AtlAxGetControlFunction = HRESULT(WINAPI*)(HWND, IUnknown**);
+
+// The browser control's host, from atl.dll when the system has it.
+struct AtlHost {
+  HMODULE module = nullptr;
+  AtlAxGetControlFunction get_control = nullptr;
+  bool ready = false;
+
+  bool Load() {
+    if (module != nullptr) return ready;
+    module = ::LoadLibraryW(L"atl.dll");
+    if (module == nullptr) return false;
+    const auto init =
+        reinterpret_cast<AtlAxWinInitFunction>(::GetProcAddress(module, "AtlAxWinInit"));
+    get_control =
+        reinterpret_cast<AtlAxGetControlFunction>(::GetProcAddress(module, "AtlAxGetControl"));
+    ready = init != nullptr && get_control != nullptr && init() != FALSE;
+    return ready;
+  }
+};
+
+// Navigates the browser control hosted in `host` to `address`.
+bool Navigate(const AtlHost& atl, HWND host, const std::wstring& address) {
+  if (!atl.ready || address.empty()) return false;
+  IUnknown* control = nullptr;
+  if (FAILED(atl.get_control(host, &control)) || control == nullptr) return false;
+  IWebBrowser2* browser = nullptr;
+  const HRESULT found =
+      control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+  control->Release();
+  if (FAILED(found) || browser == nullptr) return false;
+  browser->put_Silent(VARIANT_TRUE);  // script errors of the page raise no boxes
+  BSTR url = ::SysAllocStringLen(address.data(), static_cast<UINT>(address.size()));
+  VARIANT empty;
+  ::VariantInit(&empty);
+  const HRESULT navigated = browser->Navigate(url, &empty, &empty, &empty, &empty);
+  ::SysFreeString(url);
+  browser->Release();
+  return SUCCEEDED(navigated);
+}
+
+// Owner of a message box: the foreground window when it is one of ours.
+HWND BoxOwner() {
+  HWND foreground = ::GetForegroundWindow();
+  DWORD process = 0;
+  if (foreground != nullptr) ::GetWindowThreadProcessId(foreground, &process);
+  return process == ::GetCurrentProcessId() ? foreground : nullptr;
+}
+
+// A finer system timer while a wait is running, so that waits of tens of
+// milliseconds last what they say.
+class FineTimer {
+ public:
+  FineTimer() { ::timeBeginPeriod(1); }
+  ~FineTimer() { ::timeEndPeriod(1); }
+  FineTimer(const FineTimer&) = delete;
+  FineTimer& operator=(const FineTimer&) = delete;
+};
+
+// Runs every message that is waiting for the calling thread.
+void PumpMessages(HWND dialog_window) {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(message.wParam));  // for the event wait to see
+      return;
+    }
+    if (dialog_window != nullptr && ::IsDialogMessageW(dialog_window, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+class Win32Thread final : public Thread {
+ public:
+  Win32Thread(std::jthread thread, HANDLE finished, DWORD main_thread)
+      : thread_(std::move(thread)), finished_(finished), main_thread_(main_thread) {}
+  ~Win32Thread() override {
+    Win32Thread::Join();
+    ::CloseHandle(finished_);
+  }
+
+  void RequestStop() override { thread_.request_stop(); }
+  void Join() override {
+    if (!thread_.joinable()) return;
+    if (::GetCurrentThreadId() == main_thread_) {
+      // Keep answering the thread's calls until it has ended.
+      while (::MsgWaitForMultipleObjectsEx(1, &finished_, INFINITE, QS_ALLINPUT,
+                                           MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0) {
+        PumpMessages(nullptr);
+      }
+    }
+    thread_.join();
+  }
+
+ private:
+  std::jthread thread_;
+  HANDLE finished_;
+  DWORD main_thread_;
+};
+
+// The message box a thread has open, so a stop can end it from outside.
+struct OpenBox {
+  std::atomic<HWND> window{nullptr};
+  std::atomic<bool> stopped{false};
+  WPARAM end_command = IDOK;
+
+  // Presses the button that ends the box; the box's own thread carries it out.
+  void End() {
+    if (HWND box = window.load()) ::PostMessageW(box, WM_COMMAND, end_command, 0);
+  }
+};
+
+thread_local OpenBox* t_open_box = nullptr;
+thread_local HHOOK t_box_hook = nullptr;
+
+// Sees the box window being activated on this thread and remembers it.
+LRESULT CALLBACK BoxHook(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_ACTIVATE && t_open_box != nullptr && t_open_box->window.load() == nullptr) {
+    wchar_t class_name[16] = {};
+    HWND window = reinterpret_cast<HWND>(wparam);
+    ::GetClassNameW(window, class_name, 16);
+    if (std::wstring_view(class_name) == L"#32770") {
+      t_open_box->window.store(window);
+      if (t_open_box->stopped.load()) t_open_box->End();
+    }
+  }
+  return ::CallNextHookEx(t_box_hook, code, wparam, lparam);
+}
+
+class Win32Platform final : public Platform {
+ public:
+  Win32Platform() {
+    instance_ = ::GetModuleHandleW(nullptr);
+    if (const char* trace = std::getenv("QUILLMARK_TRACE"); trace != nullptr && *trace != 0) {
+      trace_ = std::fopen(trace, "a");
+    }
+    WNDCLASSEXW dispatcher = {};
+    dispatcher.cbSize = sizeof dispatcher;
+    dispatcher.lpfnWndProc = &Win32Platform::DispatcherProc;
+    dispatcher.hInstance = instance_;
+    dispatcher.lpszClassName = kDispatcherClass;
+    ::RegisterClassExW(&dispatcher);
+    dispatcher_ = ::CreateWindowExW(0, kDispatcherClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, instance_, nullptr);
+    ::SetWindowLongPtrW(dispatcher_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~Win32Platform() override {
+    if (window_ != nullptr) ::DestroyWindow(window_);
+    if (dispatcher_ != nullptr) ::DestroyWindow(dispatcher_);
+    if (trace_ != nullptr) std::fclose(trace_);
+  }
+
+  bool Usable() const { return dispatcher_ != nullptr; }
+
+  // --- The main window ---------------------------------------------------
+
+  BuiltWindow BuildMainWindow(const WindowLayout& layout) override {
+    BuiltWindow built;
+    if (!OnMain() || window_ != nullptr) return built;
+    WNDCLASSEXW window_class = {};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = &Win32Platform::WindowProc;
+    window_class.hInstance = instance_;
+    window_class.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    window_class.lpszClassName = kWindowClass;
+    ::RegisterClassExW(&window_class);
+
+    RECT outer = {0, 0, layout.client_width, layout.client_height};
+    ::AdjustWindowRectEx(&outer, kWindowStyle, FALSE, 0);
+    window_ = ::CreateWindowExW(0, kWindowClass, W(layout.title).c_str(), kWindowStyle, layout.x,
+                                layout.y, outer.right - outer.left, outer.bottom - outer.top,
+                                nullptr, nullptr, instance_, this);
+    if (window_ == nullptr) return built;
+    FitClientArea(layout.client_width, layout.client_height);
+    font_ = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    controls_.clear();
+    controls_.push_back({ControlKind::Frame, window_});
+    built.window = 1;
+
+    // The status bar along the bottom edge of the client area.
+    HWND bar = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                 window_, nullptr, instance_, nullptr);
+    if (bar != nullptr) {
+      std::vector<int> edges;
+      int edge = 0;
+      for (const int width : layout.status_field_widths) edges.push_back(edge += width);
+      if (!edges.empty()) {
+        ::SendMessageW(bar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+      }
+      field_count_ = static_cast<int>(edges.size());
+      controls_.push_back({ControlKind::StatusBar, bar});
+      built.status_bar = static_cast<ControlId>(controls_.size());
+    }
+
+    std::vector<HWND> frames;
+    for (const ControlSpec& item : layout.controls) {
+      const auto id = static_cast<ControlId>(controls_.size() + 1);
+      HWND control = MakeControl(item, id);
+      if (control == nullptr) {
+        built.controls.push_back(kNoControl);
+        continue;
+      }
+      if (item.kind != ControlKind::WebView) {
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+      }
+      if (item.kind == ControlKind::Frame) frames.push_back(control);
+      controls_.push_back({item.kind, control});
+      built.controls.push_back(id);
+    }
+    // The group boxes lie under everything they surround.
+    for (HWND frame : frames) {
+      ::SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    ::ShowWindow(window_, SW_SHOWNORMAL);
+    ::UpdateWindow(window_);
+    Trace("window shown");
+    return built;
+  }
+
+  Event WaitEvent() override {
+    while (events_.empty()) {
+      MSG message;
+      const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+      if (got == 0 || got == -1) {
+        // WM_QUIT (or a broken queue): nothing more will come.
+        events_.push_back({Event::Kind::CloseRequest, 1});
+        break;
+      }
+      if (window_ != nullptr && ::IsDialogMessageW(window_, &message)) continue;
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    const Event event = events_.front();
+    events_.pop_front();
+    return event;
+  }
+
+  void CloseWindow(ControlId window) override {
+    RunOnMain([this, window] {
+      if (window_ == nullptr || Handle(window) != window_) return;
+      closing_ = true;
+      ::DestroyWindow(window_);
+    });
+  }
+
+  // --- Controls ----------------------------------------------------------
+
+  void SetEnabled(ControlId control, bool enabled) override {
+    RunOnMain([this, control, enabled] {
+      if (HWND handle = Handle(control)) {
+        ::EnableWindow(handle, enabled ? TRUE : FALSE);
+        Trace(std::string(enabled ? "enable " : "disable ") + std::to_string(control));
+      }
+    });
+  }
+
+  void SetText(ControlId control, std::u16string_view text) override {
+    RunOnMain([this, control, text = W(text)] {
+      const Control* target = Find(control);
+      if (target == nullptr) return;
+      switch (target->kind) {
+        case ControlKind::WebView:
+          if (text.empty()) return;
+          Navigate(atl_, target->handle, text);
+          break;
+        case ControlKind::EditField:
+        case ControlKind::Button:
+        case ControlKind::Frame:
+          ::SetWindowTextW(target->handle, text.c_str());
+          break;
+        case ControlKind::StatusBar:
+        case ControlKind::ListView:
+          return;
+      }
+      Trace("text " + std::to_string(control) + " " + EncodeUtf8(U16(text)));
+    });
+  }
+
+  void SetStatusField(ControlId status_bar, int field, std::u16string_view text,
+                      FieldAlign align) override {
+    if (OnMain()) {
+      ApplyField(status_bar, field, text, align);
+      return;
+    }
+    std::lock_guard lock(queue_mutex_);
+    if (!queue_.empty() && queue_.back().field == field && queue_.back().bar == status_bar) {
+      queue_.back().text = text;  // only the latest text would be seen
+      queue_.back().align = align;
+      return;
+    }
+    Task task;
+    task.field = field;
+    task.bar = status_bar;
+    task.text = text;
+    task.align = align;
+    EnqueueLocked(std::move(task));
+  }
+
+  void InsertRow(ControlId list, int position, std::u16string_view text) override {
+    RunOnMain([this, list, position, text = RowDisplayText(text)]() mutable {
+      HWND view = ListHandle(list);
+      if (view == nullptr) return;
+      LVITEMW item = {};
+      item.mask = LVIF_TEXT;
+      item.iItem = position < 0 ? static_cast<int>(::SendMessageW(view, LVM_GETITEMCOUNT, 0, 0))
+                                : position;
+      item.pszText = text.data();
+      ::SendMessageW(view, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+      Trace("row " + std::to_string(list) + " " + std::to_string(position) + " " +
+            EncodeUtf8(U16(text)));
+    });
+  }
+
+  int RowCount(ControlId list) override {
+    return CallOnMain<int>([this, list] {
+      HWND view = ListHandle(list);
+      return view == nullptr ? 0 : static_cast<int>(::SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
+    });
+  }
+
+  std::u16string RowText(ControlId list, int row) override {
+    return CallOnMain<std::u16string>([this, list, row] {
+      HWND view = ListHandle(list);
+      if (view == nullptr || row < 0 ||
+          row >= static_cast<int>(::SendMessageW(view, LVM_GETITEMCOUNT, 0, 0))) {
+        return std::u16string();
+      }
+      // The control copies at most the buffer's size; grow it until the
+      // text fits.
+      std::wstring buffer(256, L'\0');
+      for (;;) {
+        LVITEMW item = {};
+        item.iSubItem = 0;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(buffer.size());
+        const auto length = static_cast<std::size_t>(::SendMessageW(
+            view, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+        if (length + 1 < buffer.size()) return U16(std::wstring_view(buffer.data(), length));
+        buffer.resize(buffer.size() * 2);
+      }
+    });
+  }
+
+  void RemoveAllRows(ControlId list) override {
+    RunOnMain([this, list] {
+      if (HWND view = ListHandle(list)) {
+        ::SendMessageW(view, LVM_DELETEALLITEMS, 0, 0);
+        Trace("clear rows " + std::to_string(list));
+      }
+    });
+  }
+
+  // --- Dialogs -------------------------------------------------------------
+
+  std::u16string ChooseFolder(std::u16string_view title, std::u16string_view initial) override {
+    return CallOnMain<std::u16string>([this, title = W(title), initial = W(initial)] {
+      Trace("chooser " + EncodeUtf8(U16(title)));
+      std::wstring start = initial;
+      if (start.size() > 3 && (start.back() == L'\\' || start.back() == L'/')) start.pop_back();
+      BROWSEINFOW info = {};
+      info.hwndOwner = window_;
+      info.lpszTitle = title.c_str();
+      info.ulFlags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+      info.lpfn = &Win32Platform::BrowseCallback;
+      info.lParam = reinterpret_cast<LPARAM>(start.c_str());
+      std::u16string folder;
+      if (PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info)) {
+        wchar_t path[MAX_PATH] = {};
+        if (::SHGetPathFromIDListW(chosen, path) && path[0] != 0) {
+          folder = U16(path);
+          if (folder.back() != u'\\') folder += u'\\';
+        }
+        ::CoTaskMemFree(chosen);
+      }
+      Trace("chooser result " + EncodeUtf8(folder));
+      return folder;
+    });
+  }
+
+  void ShowMessage(std::u16string_view title, std::u16string_view text,
+                   std::stop_token stop) override {
+    Box(title, text, MB_OK, std::move(stop));
+  }
+
+  Answer AskYesNo(std::u16string_view title, std::u16string_view text,
+                  std::stop_token stop) override {
+    const int pressed = Box(title, text, MB_YESNO | MB_ICONEXCLAMATION, std::move(stop));
+    if (pressed == 0) return Answer::Stopped;
+    return pressed == IDYES ? Answer::Yes : Answer::No;
+  }
+
+  // --- Clipboard -----------------------------------------------------------
+
+  void ClearClipboard() override {
+    RunOnMain([this] {
+      if (!OpenClipboardWithRetry()) return;
+      ::EmptyClipboard();
+      ::CloseClipboard();
+      Trace("clipboard clear");
+    });
+  }
+
+  bool SetClipboardText(std::u16string_view text) override {
+    return CallOnMain<bool>([this, text = std::u16string(text)] {
+      const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
+      HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+      if (memory == nullptr) return false;
+      if (void* data = ::GlobalLock(memory)) {
+        std::memcpy(data, text.c_str(), bytes);
+        ::GlobalUnlock(memory);
+      } else {
+        ::GlobalFree(memory);
+        return false;
+      }
+      if (!OpenClipboardWithRetry()) {
+        ::GlobalFree(memory);
+        return false;
+      }
+      ::EmptyClipboard();
+      const bool set = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+      if (!set) ::GlobalFree(memory);  // the clipboard took it only on success
+      ::CloseClipboard();
+      Trace("clipboard set " + std::to_string(text.size()) + " units");
+      return set;
+    });
+  }
+
+  std::u16string ClipboardText() override {
+    return CallOnMain<std::u16string>([this] {
+      std::u16string text;
+      if (!::IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboardWithRetry()) {
+        return text;
+      }
+      if (HANDLE memory = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* data = static_cast<const char16_t*>(::GlobalLock(memory))) {
+          // Up to the terminating NUL, never past the block's end.
+          const std::size_t units = ::GlobalSize(memory) / sizeof(char16_t);
+          std::size_t length = 0;
+          while (length < units && data[length] != u'\0') ++length;
+          text.assign(data, length);
+          ::GlobalUnlock(memory);
+        }
+      }
+      ::CloseClipboard();
+      return text;
+    });
+  }
+
+  // --- System --------------------------------------------------------------
+
+  std::u16string DesktopFolder() override {
+    std::u16string folder;
+    PIDLIST_ABSOLUTE desktop = nullptr;
+    if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &desktop))) {
+      wchar_t path[MAX_PATH] = {};
+      if (::SHGetPathFromIDListW(desktop, path)) folder = U16(path);
+      ::CoTaskMemFree(desktop);
+    }
+    return folder;
+  }
+
+  std::u16string PrivateTempFolder() override { return fs::PrivateScratchFolder(); }
+
+  std::u16string ErrorText(int code) override { return fs::ErrorText(code); }
+
+  // --- Threads and time ----------------------------------------------------
+
+  std::unique_ptr<Thread> StartThread(std::string_view name,
+                                      std::function<void(std::stop_token)> body) override {
+    HANDLE finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (finished == nullptr) return nullptr;
+    try {
+      std::jthread thread([name = W(DecodeUtf8(name)), body = std::move(body),
+                           finished](std::stop_token stop) {
+        NameThisThread(name);
+        body(stop);
+        ::SetEvent(finished);
+      });
+      return std::make_unique<Win32Thread>(std::move(thread), finished, main_thread_);
+    } catch (const std::system_error&) {
+      ::CloseHandle(finished);
+      return nullptr;
+    }
+  }
+
+  bool Wait(std::chrono::milliseconds duration, std::stop_token stop) override {
+    FineTimer timer;
+    std::mutex mutex;
+    std::condition_variable_any never;
+    std::unique_lock lock(mutex);
+    never.wait_for(lock, stop, duration, [] { return false; });
+    return !stop.stop_requested();
+  }
+
+ private:
+  struct Control {
+    ControlKind kind;
+    HWND handle;
+  };
+  struct Task {
+    std::function<void()> run;
+    int field = -1;  // a status field write when >= 0
+    ControlId bar = kNoControl;
+    std::u16string text;
+    FieldAlign align = FieldAlign::Left;
+  };
+
+  bool OnMain() const { return ::GetCurrentThreadId() == main_thread_; }
+
+  static void NameThisThread(const std::wstring& name) {
+    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    if (HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
+      if (const auto set = reinterpret_cast<SetDescription>(
+              ::GetProcAddress(kernel, "SetThreadDescription"))) {
+        set(::GetCurrentThread(), name.c_str());
+      }
+    }
+  }
+
+  // Makes the client area exactly the asked size, whatever the frame of the
+  // desktop's theme turned out to be.
+  void FitClientArea(int width, int height) {
+    RECT client = {};
+    ::GetClientRect(window_, &client);
+    const int wider = width - (client.right - client.left);
+    const int higher = height - (client.bottom - client.top);
+    if (wider == 0 && higher == 0) return;
+    RECT outer = {};
+    ::GetWindowRect(window_, &outer);
+    ::SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left + wider,
+                   outer.bottom - outer.top + higher,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  HWND MakeControl(const ControlSpec& item, ControlId id) {
+    const std::wstring caption = W(item.caption);
+    const DWORD tab = item.tab_stop ? WS_TABSTOP : 0;
+    const auto menu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id));
+    auto make = [&](DWORD ex_style, const wchar_t* window_class, const wchar_t* text, DWORD style) {
+      return ::CreateWindowExW(ex_style, window_class, text, WS_CHILD | WS_VISIBLE | tab | style,
+                               item.x, item.y, item.width, item.height, window_, menu, instance_,
+                               nullptr);
+    };
+    switch (item.kind) {
+      case ControlKind::WebView: {
+        if (!atl_.Load()) {
+          // No browser host on this system: an empty area where the page would be.
+          return make(WS_EX_CLIENTEDGE, WC_STATICW, L"", 0);
+        }
+        HWND host = make(0, L"AtlAxWin", L"Shell.Explorer.1", 0);
+        if (host != nullptr) Navigate(atl_, host, caption);
+        return host;
+      }
+      case ControlKind::Frame:
+        // Clipped by the controls it surrounds, so it only ever draws its lines.
+        return make(0, WC_BUTTONW, caption.c_str(), BS_GROUPBOX | WS_CLIPSIBLINGS);
+      case ControlKind::ListView: {
+        HWND view = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                         LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS);
+        if (view == nullptr) return nullptr;
+        const LPARAM extended = LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER;
+        ::SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, static_cast<WPARAM>(extended), extended);
+        std::wstring header = caption;
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = item.column_width;
+        column.pszText = header.data();
+        ::SendMessageW(view, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+        return view;
+      }
+      case ControlKind::Button:
+        return make(0, WC_BUTTONW, caption.c_str(), BS_PUSHBUTTON);
+      case ControlKind::EditField:
+        return make(WS_EX_CLIENTEDGE, WC_EDITW, caption.c_str(), ES_AUTOHSCROLL);
+      case ControlKind::StatusBar:
+        break;
+    }
+    return nullptr;
+  }
+
+  const Control* Find(ControlId id) const {
+    if (window_ == nullptr || id == kNoControl || id > controls_.size()) return nullptr;
+    return &controls_[id - 1];
+  }
+  HWND Handle(ControlId id) const {
+    const Control* control = Find(id);
+    return control == nullptr ? nullptr : control->handle;
+  }
+  HWND ListHandle(ControlId id) const {
+    const Control* control = Find(id);
+    return control == nullptr || control->kind != ControlKind::ListView ? nullptr
+                                                                         : control->handle;
+  }
+
+  void ApplyField(ControlId bar, int field, std::u16string_view text, FieldAlign align) {
+    const Control* target = Find(bar);
+    if (target == nullptr || target->kind != ControlKind::StatusBar || field < 0 ||
+        field >= field_count_) {
+      return;
+    }
+    // One leading tab centres a status bar part's text. A tab inside the
+    // text would move it again, so tabs show as spaces.
+    std::wstring shown = align == FieldAlign::Center ? L"\t" : L"";
+    for (const char16_t unit : text) shown += unit == u'\t' ? L' ' : static_cast<wchar_t>(unit);
+    ::SendMessageW(target->handle, SB_SETTEXTW, static_cast<WPARAM>(field),
+                   reinterpret_cast<LPARAM>(shown.c_str()));
+    Trace("status " + std::to_string(field) +
+          (align == FieldAlign::Center ? " center " : " left ") + EncodeUtf8(text));
+  }
+
+  bool OpenClipboardWithRetry() {
+    // Another program may hold the clipboard for a moment.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      if (::OpenClipboard(dispatcher_)) return true;
+      ::Sleep(10);
+    }
+    return false;
+  }
+
+  // --- Carrying calls to the main thread ---
+
+  void RunOnMain(std::function<void()> run) {
+    if (OnMain()) {
+      run();
+      return;
+    }
+    Task task;
+    task.run = std::move(run);
+    std::lock_guard lock(queue_mutex_);
+    EnqueueLocked(std::move(task));
+  }
+
+  template <typename R>
+  R CallOnMain(std::function<R()> call) {
+    if (OnMain()) return call();
+    struct Answer {
+      std::mutex mutex;
+      std::condition_variable cv;
+      std::optional<R> value;
+    };
+    auto answer = std::make_shared<Answer>();
+    RunOnMain([answer, call = std::move(call)] {
+      R value = call();
+      std::lock_guard lock(answer->mutex);
+      answer->value = std::move(value);
+      answer->cv.notify_all();
+    });
+    std::unique_lock lock(answer->mutex);
+    answer->cv.wait(lock, [&] { return answer->value.has_value(); });
+    return std::move(*answer->value);
+  }
+
+  void EnqueueLocked(Task task) {
+    queue_.push_back(std::move(task));
+    if (!drain_scheduled_) {
+      drain_scheduled_ = ::PostMessageW(dispatcher_, kDrainMessage, 0, 0) != FALSE;
+    }
+  }
+
+  void Drain() {
+    for (int done = 0; done < kTasksPerDispatch; ++done) {
+      Task task;
+      {
+        std::lock_guard lock(queue_mutex_);
+        if (queue_.empty()) {
+          drain_scheduled_ = false;
+          return;
+        }
+        task = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      if (task.field >= 0) {
+        ApplyField(task.bar, task.field, task.text, task.align);
+      } else {
+        task.run();
+      }
+    }
+    // More to do: come back after what else is waiting.
+    std::lock_guard lock(queue_mutex_);
+    drain_scheduled_ = ::PostMessageW(dispatcher_, kDrainMessage, 0, 0) != FALSE;
+  }
+
+  // --- Message boxes ---
+
+  // Shows a box and returns the button pressed; 0 when `stop` ended it.
+  int Box(std::u16string_view title, std::u16string_view text, UINT type, std::stop_token stop) {
+    const std::wstring caption = W(title);
+    const std::wstring body = W(text);
+    Trace(std::string((type & MB_YESNO) != 0 ? "question " : "message ") +
+          EncodeUtf8(title));
+    if (OnMain()) return ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
+    if (stop.stop_requested()) return 0;
+    OpenBox open;
+    open.end_command = (type & MB_YESNO) != 0 ? IDNO : IDOK;
+    t_open_box = &open;
+    t_box_hook = ::SetWindowsHookExW(WH_CBT, &BoxHook, nullptr, ::GetCurrentThreadId());
+    int pressed = 0;
+    {
+      std::stop_callback on_stop(stop, [&open] {
+        open.stopped.store(true);
+        open.End();
+      });
+      pressed = ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
+    }
+    if (t_box_hook != nullptr) ::UnhookWindowsHookEx(t_box_hook);
+    t_box_hook = nullptr;
+    t_open_box = nullptr;
+    Trace("box answer " + std::to_string(open.stopped.load() ? 0 : pressed));
+    return open.stopped.load() ? 0 : pressed;
+  }
+
+  // --- Window procedures ---
+
+  static int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED && data != 0) {
+      ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
+    }
+    return 0;
+  }
+
+  static LRESULT CALLBACK DispatcherProc(HWND window, UINT message, WPARAM wparam,
+                                         LPARAM lparam) {
+    if (message == kDrainMessage) {
+      auto* self = reinterpret_cast<Win32Platform*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+      if (self != nullptr) self->Drain();
+      return 0;
+    }
+    return ::DefWindowProcW(window, message, wparam, lparam);
+  }
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+      ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Win32Platform*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) return ::DefWindowProcW(window, message, wparam, lparam);
+    switch (message) {
+      case WM_COMMAND:
+        if (HIWORD(wparam) == BN_CLICKED && lparam != 0) {
+          const auto id = static_cast<ControlId>(LOWORD(wparam));
+          if (const Control* control = self->Find(id);
+              control != nullptr && control->kind == ControlKind::Button) {
+            self->events_.push_back({Event::Kind::ControlEvent, id});
+          }
+        }
+        return 0;
+      case WM_SIZE:
+        // The status bar places itself along the bottom edge.
+        if (self->controls_.size() > 1 && self->controls_[1].kind == ControlKind::StatusBar) {
+          ::SendMessageW(self->controls_[1].handle, WM_SIZE, 0, 0);
+        }
+        return 0;
+      case WM_CLOSE:
+        self->Trace("close requested");
+        self->events_.push_back({Event::Kind::CloseRequest, 1});
+        return 0;  // the program closes the window itself
+      case WM_DESTROY:
+        self->window_ = nullptr;
+        if (!self->closing_) {
+          self->Trace("window destroyed");
+          self->events_.push_back({Event::Kind::CloseRequest, 1});
+        }
+        return 0;
+      default:
+        return ::DefWindowProcW(window, message, wparam, lparam);
+    }
+  }
+
+  // "<ms since start> <what changed>"
+  void Trace(const std::string& line) {
+    if (trace_ == nullptr) return;
+    std::lock_guard lock(trace_mutex_);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started_);
+    std::fprintf(trace_, "%lld %s\n", static_cast<long long>(elapsed.count()), line.c_str());
+    std::fflush(trace_);
+  }
+
+  const DWORD main_thread_ = ::GetCurrentThreadId();
+  HINSTANCE instance_ = nullptr;
+  std::FILE* trace_ = nullptr;
+  std::mutex trace_mutex_;
+  const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  HWND dispatcher_ = nullptr;
+  HWND window_ = nullptr;
+  HFONT font_ = nullptr;
+  bool closing_ = false;
+  int field_count_ = 0;
+  std::vector<Control> controls_;  // id = index + 1
+  std::deque<Event> events_;
+  AtlHost atl_;
+
+  std::mutex queue_mutex_;
+  std::deque<Task> queue_;
+  bool drain_scheduled_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> CreateDesktopPlatform(int&, char**&, std::string& error) {
+  INITCOMMONCONTROLSEX controls = {};
+  controls.dwSize = sizeof controls;
+  controls.dwICC = ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
+  ::InitCommonControlsEx(&controls);
+  // The browser control and the folder browser are COM objects of the main thread.
+  if (FAILED(::OleInitialize(nullptr))) {
+    error = "quillmark: COM could not be initialised";
+    return nullptr;
+  }
+  auto platform = std::make_unique<Win32Platform>();
+  if (!platform->Usable()) {
+    error = "quillmark: the window system refused to create a window";
+    return nullptr;
+  }
+  return platform;
+}
+
+}  // namespace qm

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Runs quillmark.exe under Wine on an X display and drives it as a user
+# would: probe.exe (a Win32 program beside it) reads the window's geometry
+# and status bar, presses the button and answers the choosers and boxes;
+# xclip reads the exchange text from the clipboard and copies the
+# translation in, through Wine's bridge to the X clipboard. The written file
+# is compared byte for byte with what quillmark-cli.exe writes.
+#
+#   wine_test.sh QUILLMARK_EXE QUILLMARK_CLI_EXE PROBE_EXE SAMPLES ARTIFACTS
+#
+# WINEPREFIX names the Wine prefix to use (made once per test run by the
+# scripts; made here when it does not exist yet).
+set -euo pipefail
+
+quillmark=$1 cli=$2 probe=$3 samples=$4 artifacts=$5
+
+wine=$(command -v wine64 || true)
+[ -n "$wine" ] || wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || { echo "wine64 is not installed" >&2; exit 77; }
+[ -n "${DISPLAY:-}" ] || { echo "no X display; run the Wine test under xvfb-run" >&2; exit 77; }
+for tool in xclip import; do
+  command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 77; }
+done
+
+# Wine has no Gecko here: mshtml off keeps it from offering to install it,
+# and the browser control shows an empty page instead.
+export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$artifacts")/wine-prefix}
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1
+fi
+
+# The project lives on the prefix's drive C: so its Windows paths are plain.
+name=quillmark-smoke-$$
+work=$WINEPREFIX/drive_c/$name
+win='C:\'$name
+pid=
+copiers=()
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  for copier in "${copiers[@]}"; do kill "$copier" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "$work/trace" ] && { echo "--- last program trace lines:" >&2; tail -20 "$work/trace" >&2; }
+  [ -f "$work/out" ] && { echo "--- program output:" >&2; grep -v 'Read access denied' "$work/out" >&2 || true; }
+  import -window root "$artifacts/failure.png" 2>/dev/null || true
+  exit 1
+}
+
+# wait_for SECONDS COMMAND...: retries COMMAND every 0.2 s.
+wait_for() {
+  local deadline=$(( $(date +%s) + $1 ))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$(date +%s)" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
+probe() { "$wine" "$probe" "$@" 2>/dev/null | tr -d '\r'; }
+clipboard_is() { xclip -o -selection clipboard 2>/dev/null > "$work/clip"; cmp -s "$work/clip" "$1"; }
+windows_clipboard_is() { "$wine" "$probe" clipboard 2>/dev/null > "$work/winclip"; cmp -s "$work/winclip" "$1"; }
+running() { kill -0 "$pid" 2>/dev/null; }
+stopped() { ! running; }
+copy() {
+  xclip -quiet -i -selection clipboard < "$1" > /dev/null 2>&1 &
+  copiers+=($!)
+}
+expect() {  # expect WHAT ACTUAL WANTED
+  [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"
+}
+
+mkdir -p "$work/src" "$work/dst" "$artifacts"
+rm -f "$artifacts"/*.png
+cp "$samples/project/Main.pb" "$samples/project/Strings.pbi" "$work/src/"
+
+# Wine's clipboard bridge is up once a text copied on the X side reaches
+# the Windows side.
+printf 'bridge %s' "$$" > "$work/marker"
+copy "$work/marker"
+wait_for 60 windows_clipboard_is "$work/marker" || fail "Wine's clipboard does not follow the X clipboard"
+
+QUILLMARK_TRACE="$win\\trace" "$wine" "$quillmark" > "$work/out" 2>&1 &
+pid=$!
+wait_for 60 probe geometry || fail "no Quillmark window"
+
+# --- The window -------------------------------------------------------------
+probe geometry > "$work/geometry"
+cat "$work/geometry"
+expect "outer top-left" "$(awk '$1 == "outer" {print $2, $3}' "$work/geometry")" "210 10"
+expect "client size" "$(awk '$1 == "client" {print $4, $5}' "$work/geometry")" "1291 807"
+expect "frame" "$(grep '^maximizebox' "$work/geometry")" "maximizebox 0 sizingborder 0 minimizebox 1"
+expect "status bar parts" "$(awk '$1 == "parts" {$1 = ""; print substr($0, 2)}' "$work/geometry")" \
+  "200 500 891 1041 1191"
+expect "status bar bottom" "$(awk '$1 == "statusbar" {print $3}' "$work/geometry")" "807"
+blinks() { probe field 1 | grep -q '<<<  Monitoring  >>>'; }
+wait_for 10 blinks || fail "field 1 does not show the state"
+import -window root "$artifacts/started.png"
+
+# --- Both choosers cancelled: the source error ---------------------------------
+probe press || fail "no Source button"
+probe chooser "" | grep -q "Select a Source Path For Quillmark Project" || fail "no source chooser"
+probe chooser "" | grep -q "Select a Destination  Path For Quillmark Project" \
+  || fail "no destination chooser"
+expect "Source Error box" "$(probe box "Source Error" ok)" "Please Select a Project Source Folder"
+
+# --- A run ------------------------------------------------------------------
+probe press || fail "no Source button"
+probe chooser "$win\\src" | grep -q "^selected src$" || fail "could not pick the source folder"
+probe chooser "$win\\dst" | grep -q "^selected dst$" || fail "could not pick the destination folder"
+
+"$wine" "$cli" extract "$win\\src\\Strings.pbi" > "$work/exchange" 2>/dev/null
+wait_for 30 clipboard_is "$work/exchange" || fail "the exchange text of Strings.pbi is not on the clipboard"
+expect "rows of the file list" "$(probe rows 0)" "2"
+expect "field 2" "$(probe field 2)" "CURRENT FILE: Strings.pbi"
+
+tr 'a-z' 'A-Z' < "$work/exchange" > "$work/translation"
+copy "$work/translation"
+probe box "ClipBoard Text Changed" yes > "$work/box" || fail "no Yes/No box"
+grep -q "If Data is Correct ! Click Yes Else Click No" "$work/box" || fail "box text: $(cat "$work/box")"
+wait_for 30 test -f "$work/dst/Strings.pbi" || fail "Strings.pbi was not written"
+"$wine" "$cli" apply "$win\\src\\Strings.pbi" "$win\\translation" "$win\\expected.pbi" 2>/dev/null
+cmp "$work/dst/Strings.pbi" "$work/expected.pbi" || fail "Strings.pbi differs from quillmark-cli's output"
+has_saved_row() { [ "$(probe rows 1)" = 1 ]; }
+wait_for 10 has_saved_row || fail "no Translated row"
+
+"$wine" "$cli" extract "$win\\src\\Main.pb" > "$work/exchange-main" 2>/dev/null
+wait_for 30 clipboard_is "$work/exchange-main" || fail "the exchange text of Main.pb is not on the clipboard"
+expect "field 0" "$(probe field 0)" "Files: 2   FILES TRANSLATED -->  1"
+import -window root "$artifacts/second-file.png"
+
+# --- The close while the program waits for the clipboard ------------------------
+probe close || fail "could not ask the window to close"
+wait_for 30 stopped || fail "the program did not end after the close"
+code=0
+wait "$pid" || code=$?
+pid=
+expect "exit code" "$code" "0"
+expect "destination after the close" "$(ls -A "$work/dst")" "Strings.pbi"
+echo "PASS: quillmark.exe under Wine (screenshots in $artifacts)"
