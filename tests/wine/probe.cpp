@@ -7,7 +7,8 @@
 //   probe press              presses the Source button
 //   probe chooser PATH       picks PATH in the open folder chooser and confirms it
 //   probe chooser ""         cancels the open folder chooser
-//   probe box TITLE BUTTON   prints the text of the open box TITLE and presses BUTTON (yes|no|ok)
+//   probe box TITLE BUTTON   prints the text of the open box TITLE and presses BUTTON
+//                            (yes|no|ok, or none to leave it open)
 //   probe clipboard          the clipboard's text (UTF-8)
 //   probe close              asks the main window to close
 //
@@ -264,6 +265,7 @@ int Box(HWND main, const std::wstring& title, const std::wstring& button) {
       std::printf("%s\n", Utf8(text).c_str());
     }
   }
+  if (button == L"none") return 0;
   const WPARAM command = button == L"yes" ? IDYES : button == L"no" ? IDNO : IDOK;
   ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
   return 0;

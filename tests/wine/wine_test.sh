@@ -133,7 +133,11 @@ wait_for 30 clipboard_is "$work/exchange-main" || fail "the exchange text of Mai
 expect "field 0" "$(probe field 0)" "Files: 2   FILES TRANSLATED -->  1"
 import -window root "$artifacts/second-file.png"
 
-# --- The close while the program waits for the clipboard ------------------------
+# --- The close while the Yes/No box of the second file is open ------------------
+tr 'a-z' 'A-Z' < "$work/exchange-main" > "$work/translation-main"
+copy "$work/translation-main"
+probe box "ClipBoard Text Changed" none > /dev/null || fail "no Yes/No box for Main.pb"
+import -window root "$artifacts/box.png"
 probe close || fail "could not ask the window to close"
 wait_for 30 stopped || fail "the program did not end after the close"
 code=0
