@@ -28,6 +28,10 @@ BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev 
 # clipboard tools, window geometry and screenshots.
 GUI_TEST_PACKAGES=(xvfb xauth xdotool xclip x11-utils imagemagick)
 
+# What the Windows build (mingw-w64, GoogleTest from source) and its tests
+# under Wine need.
+WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine64)
+
 # Configures and builds one build folder: build_tree DIR [cmake options...]
 build_tree() {
   local dir=$1
