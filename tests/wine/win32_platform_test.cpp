@@ -1,0 +1,198 @@
+// The Win32 backend against the platform contract: controls, rows, status
+// fields, boxes ended by a stop, the clipboard, and calls made from other
+// threads arriving in order while the main thread joins. Runs under Wine
+// on an X display (or on Windows).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "platform/desktop.h"
+#include "shell/layout.h"
+#include "shell/shared_state.h"
+
+namespace qm {
+namespace {
+
+class Win32PlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int argc = 0;
+    char** argv = nullptr;
+    std::string error;
+    platform_ = CreateDesktopPlatform(argc, argv, error);
+    ASSERT_NE(platform_, nullptr) << error;
+    std::array<std::u16string, kLanguageTextCount> captions;
+    for (std::size_t i = 0; i < captions.size(); ++i) captions[i] = kLanguageTable[i];
+    built_ = platform_->BuildMainWindow(MainWindowLayout(captions, kTranslatorAddress));
+    if (built_.window == kNoControl) GTEST_SKIP() << "no window can be created here (no display?)";
+    controls_ = ControlsOf(built_);
+  }
+  void TearDown() override {
+    if (platform_ && built_.window != kNoControl) platform_->CloseWindow(built_.window);
+  }
+
+  // The box with `title` this process shows, once it is up.
+  static HWND AwaitBox(const wchar_t* title) {
+    for (int i = 0; i < 400; ++i) {
+      if (HWND box = ::FindWindowW(L"#32770", title)) return box;
+      MSG message;
+      while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+      ::Sleep(25);
+    }
+    return nullptr;
+  }
+
+  std::unique_ptr<Platform> platform_;
+  BuiltWindow built_;
+  MainControls controls_;
+};
+
+TEST_F(Win32PlatformTest, EveryControlIsMade) {
+  EXPECT_NE(controls_.MainStatusBar, kNoControl);
+  for (const ControlId id : {controls_.TranslatorWebView, controls_.WebViewFrame,
+                             controls_.ControlsFrame, controls_.FileListView,
+                             controls_.TranslatedListView, controls_.SourceButton,
+                             controls_.SourcePathField, controls_.DestinationPathField}) {
+    EXPECT_NE(id, kNoControl);
+  }
+  HWND window = ::FindWindowW(L"QuillmarkWindow", nullptr);
+  ASSERT_NE(window, nullptr);
+  RECT client = {};
+  ::GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 1291);
+  EXPECT_EQ(client.bottom, 807);
+}
+
+TEST_F(Win32PlatformTest, RowsGoToTheTopOrTheEndAndShowTheFirstColumnOnly) {
+  const ControlId list = controls_.FileListView;
+  platform_->InsertRow(list, -1, u"b");
+  platform_->InsertRow(list, -1, u"c\nsecond column");
+  platform_->InsertRow(list, 0, u"a");
+  const std::u16string long_text(1000, u'\u00e9');  // longer than the first read buffer
+  platform_->InsertRow(list, -1, long_text);
+  ASSERT_EQ(platform_->RowCount(list), 4);
+  EXPECT_EQ(platform_->RowText(list, 0), u"a");
+  EXPECT_EQ(platform_->RowText(list, 1), u"b");
+  EXPECT_EQ(platform_->RowText(list, 2), u"c");
+  EXPECT_EQ(platform_->RowText(list, 3), long_text);
+  EXPECT_EQ(platform_->RowText(list, 4), u"");
+  EXPECT_EQ(platform_->RowText(list, -1), u"");
+  platform_->RemoveAllRows(list);
+  EXPECT_EQ(platform_->RowCount(list), 0);
+}
+
+TEST_F(Win32PlatformTest, OperationsOnNoControlOrTheWrongKindDoNothing) {
+  platform_->InsertRow(kNoControl, 0, u"x");
+  platform_->InsertRow(controls_.SourceButton, 0, u"x");
+  platform_->SetText(kNoControl, u"x");
+  platform_->SetEnabled(kNoControl, false);
+  platform_->SetStatusField(controls_.FileListView, 0, u"x", FieldAlign::Left);
+  platform_->SetStatusField(controls_.MainStatusBar, 5, u"x", FieldAlign::Left);
+  platform_->SetStatusField(controls_.MainStatusBar, -1, u"x", FieldAlign::Left);
+  EXPECT_EQ(platform_->RowCount(kNoControl), 0);
+  EXPECT_EQ(platform_->RowCount(controls_.SourceButton), 0);
+  EXPECT_EQ(platform_->RowText(kNoControl, 0), u"");
+  EXPECT_EQ(platform_->RowCount(controls_.FileListView), 0);
+}
+
+TEST_F(Win32PlatformTest, CallsFromAnotherThreadArriveInOrderWhileTheMainThreadJoins) {
+  const ControlId list = controls_.TranslatedListView;
+  std::atomic<int> count_seen{-1};
+  std::u16string last_seen;
+  auto thread = platform_->StartThread("rows", [&](std::stop_token) {
+    for (int i = 0; i < 300; ++i) {
+      platform_->SetStatusField(controls_.MainStatusBar, 3,
+                                u"TCL: " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)),
+                                FieldAlign::Left);
+      platform_->InsertRow(list, -1, std::u16string(1, static_cast<char16_t>(u'A' + i % 26)));
+    }
+    count_seen = platform_->RowCount(list);  // waits for the main thread's answer
+    last_seen = platform_->RowText(list, 299);
+  });
+  ASSERT_NE(thread, nullptr);
+  thread->Join();  // must keep answering the thread's calls
+  EXPECT_EQ(count_seen.load(), 300);
+  EXPECT_EQ(last_seen, std::u16string(1, static_cast<char16_t>(u'A' + 299 % 26)));
+}
+
+TEST_F(Win32PlatformTest, AWorkersBoxIsAnsweredOrEndedByAStop) {
+  struct Case {
+    bool question;
+    bool stop;  // otherwise the box is answered with its first button
+    Answer expected;
+  };
+  for (const Case c : {Case{true, false, Answer::Yes}, Case{true, true, Answer::Stopped},
+                       Case{false, true, Answer::Stopped}, Case{false, false, Answer::Yes}}) {
+    SCOPED_TRACE(std::to_string(c.question) + " " + std::to_string(c.stop));
+    std::atomic<Answer> answer{Answer::No};
+    std::atomic<bool> returned{false};
+    auto thread = platform_->StartThread("box", [&](std::stop_token stop) {
+      if (c.question) {
+        answer = platform_->AskYesNo(u"Quillmark Test Box", u"Line one\rLine two", stop);
+      } else {
+        platform_->ShowMessage(u"Quillmark Test Box", u"Text", stop);
+        answer = stop.stop_requested() ? Answer::Stopped : Answer::Yes;
+      }
+      returned = true;
+    });
+    ASSERT_NE(thread, nullptr);
+    HWND box = AwaitBox(L"Quillmark Test Box");
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(returned.load());
+    if (c.stop) {
+      thread->RequestStop();
+    } else {
+      ::PostMessageW(box, WM_COMMAND, c.question ? IDYES : IDOK, 0);
+    }
+    thread->Join();
+    EXPECT_EQ(answer.load(), c.expected);
+    EXPECT_EQ(::FindWindowW(L"#32770", L"Quillmark Test Box"), nullptr);
+  }
+}
+
+TEST_F(Win32PlatformTest, AStopBeforeTheBoxMeansNoBox) {
+  std::atomic<Answer> answer{Answer::Yes};
+  auto thread = platform_->StartThread("box", [&](std::stop_token stop) {
+    while (!stop.stop_requested()) ::Sleep(1);
+    answer = platform_->AskYesNo(u"Quillmark Test Box", u"never shown", stop);
+  });
+  ASSERT_NE(thread, nullptr);
+  thread->RequestStop();
+  thread->Join();
+  EXPECT_EQ(answer.load(), Answer::Stopped);
+}
+
+TEST_F(Win32PlatformTest, TheClipboardKeepsUnicodeTextExactly) {
+  const std::u16string texts[] = {u"plain", u"a\rb\r\nc\n", u"caf\u00e9 \U0001F600 \u65e5\u672c",
+                                  u""};
+  for (const std::u16string& text : texts) {
+    ASSERT_TRUE(platform_->SetClipboardText(text));
+    EXPECT_EQ(platform_->ClipboardText(), text);
+  }
+  platform_->ClearClipboard();
+  EXPECT_EQ(platform_->ClipboardText(), u"");
+}
+
+TEST_F(Win32PlatformTest, WaitsEndEarlyOnAStop) {
+  std::stop_source source;
+  EXPECT_TRUE(platform_->Wait(std::chrono::milliseconds(1), source.get_token()));
+  source.request_stop();
+  EXPECT_FALSE(platform_->Wait(std::chrono::hours(1), source.get_token()));
+}
+
+TEST_F(Win32PlatformTest, TheDesktopFolderIsAFolder) {
+  const std::u16string desktop = platform_->DesktopFolder();
+  ASSERT_FALSE(desktop.empty());
+  const DWORD attributes =
+      ::GetFileAttributesW(std::wstring(desktop.begin(), desktop.end()).c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+}  // namespace
+}  // namespace qm
