@@ -233,7 +233,13 @@ class Win32Platform final : public Platform {
     window_ = ::CreateWindowExW(0, kWindowClass, W(layout.title).c_str(), kWindowStyle, layout.x,
                                 layout.y, outer.right - outer.left, outer.bottom - outer.top,
                                 nullptr, nullptr, instance_, this);
-    if (window_ == nullptr) return built;
+    if (window_ == nullptr) {
+      // A program started from the desktop has nowhere to print this.
+      const std::u16string reason = fs::ErrorText(static_cast<int>(::GetLastError()));
+      ::MessageBoxW(nullptr, W(u"The main window could not be created.\n" + reason).c_str(),
+                    L"Quillmark", MB_OK | MB_ICONERROR);
+      return built;
+    }
     FitClientArea(layout.client_width, layout.client_height);
     font_ = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     controls_.clear();
