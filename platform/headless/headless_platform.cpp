@@ -15,7 +15,9 @@ namespace {
 // Which thread is calling: the platform's own threads carry their name,
 // every other thread is the driver.
 thread_local bool t_platform_thread = false;
-thread_local std::string t_thread_name = "driver";
+// A plain pointer (to the name the thread's body holds): thread_local objects
+// with destructors have crashed at thread exit with mingw's threads.
+thread_local const char* t_thread_name = "driver";
 
 std::string Quote(std::u16string_view text) { return "\"" + EncodeUtf8(text) + "\""; }
 
@@ -291,14 +293,34 @@ std::unique_ptr<Thread> HeadlessPlatform::StartThread(std::string_view name,
   std::jthread thread([this, name = std::string(name), body = std::move(body)](
                           std::stop_token stop) {
     t_platform_thread = true;
-    t_thread_name = name;
+    t_thread_name = name.c_str();
     body(stop);
     Lock end(mutex_);
     --running_;
     --live_;
     changed_.notify_all();
   });
-  return std::make_unique<StdThread>(std::move(thread));
+  return std::make_unique<HeadlessThread>(std::move(thread), *this);
+}
+
+HeadlessPlatform::HeadlessThread::HeadlessThread(std::jthread thread, HeadlessPlatform& platform)
+    : thread_(std::move(thread)), platform_(platform) {}
+
+HeadlessPlatform::HeadlessThread::~HeadlessThread() {
+  HeadlessThread::RequestStop();
+  HeadlessThread::Join();
+}
+
+void HeadlessPlatform::HeadlessThread::RequestStop() {
+  thread_.request_stop();
+  // Under the platform's lock, so a thread about to block sees the stop
+  // or gets this wake-up.
+  Lock lock(platform_.mutex_);
+  platform_.changed_.notify_all();
+}
+
+void HeadlessPlatform::HeadlessThread::Join() {
+  if (thread_.joinable()) thread_.join();
 }
 
 bool HeadlessPlatform::Block(Lock& lock, Waiter& waiter, std::stop_token stop) {
@@ -309,7 +331,10 @@ bool HeadlessPlatform::Block(Lock& lock, Waiter& waiter, std::stop_token stop) {
   }
   --running_;
   changed_.notify_all();
-  changed_.wait(lock, stop, [&] { return waiter.woken; });
+  // Stops arrive through HeadlessThread::RequestStop, which wakes this
+  // wait; a stop callback is not used (with some C++ libraries removing
+  // one that is running on another thread can block for ever).
+  changed_.wait(lock, [&] { return waiter.woken || stop.stop_requested(); });
   if (waiter.woken) return true;
   ++running_;  // ended by a stop: this thread runs on by itself
   return false;

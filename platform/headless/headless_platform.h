@@ -155,6 +155,20 @@ class HeadlessPlatform final : public Platform {
   int LiveThreads() const;  // the platform's threads that have not ended
 
  private:
+  // A platform thread; its stop request also wakes the platform's waits.
+  class HeadlessThread final : public Thread {
+   public:
+    HeadlessThread(std::jthread thread, HeadlessPlatform& platform);
+    ~HeadlessThread() override;
+    HeadlessThread(const HeadlessThread&) = delete;
+    HeadlessThread& operator=(const HeadlessThread&) = delete;
+    void RequestStop() override;
+    void Join() override;
+
+   private:
+    std::jthread thread_;
+    HeadlessPlatform& platform_;
+  };
   struct Waiter {
     bool woken = false;
   };

@@ -132,16 +132,47 @@ void PumpMessages(HWND dialog_window) {
   }
 }
 
+// How a stop reaches a thread started here: an event that its waits wait
+// on. std::stop_callback is not used: with this toolchain's C++ library, a
+// callback still running on the stopping thread while its owner removes it
+// can leave the owner blocked for ever (seen under Wine about once in ten
+// thousand stops), and a close must never hang.
+struct StopSignal {
+  HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::stop_token token;  // the thread's own, set when it starts
+  StopSignal() = default;
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
+  ~StopSignal() {
+    if (event != nullptr) ::CloseHandle(event);
+  }
+};
+
+thread_local StopSignal* t_stop_signal = nullptr;
+
+// The signal of the calling thread when `stop` is that thread's own token.
+StopSignal* SignalFor(const std::stop_token& stop) {
+  return t_stop_signal != nullptr && stop == t_stop_signal->token ? t_stop_signal : nullptr;
+}
+
 class Win32Thread final : public Thread {
  public:
-  Win32Thread(std::jthread thread, HANDLE finished, DWORD main_thread)
-      : thread_(std::move(thread)), finished_(finished), main_thread_(main_thread) {}
+  Win32Thread(std::jthread thread, HANDLE finished, std::shared_ptr<StopSignal> signal,
+              DWORD main_thread)
+      : thread_(std::move(thread)),
+        finished_(finished),
+        signal_(std::move(signal)),
+        main_thread_(main_thread) {}
   ~Win32Thread() override {
+    Win32Thread::RequestStop();
     Win32Thread::Join();
     ::CloseHandle(finished_);
   }
 
-  void RequestStop() override { thread_.request_stop(); }
+  void RequestStop() override {
+    thread_.request_stop();  // first, so that a woken wait sees it
+    ::SetEvent(signal_->event);
+  }
   void Join() override {
     if (!thread_.joinable()) return;
     if (::GetCurrentThreadId() == main_thread_) {
@@ -157,36 +188,30 @@ class Win32Thread final : public Thread {
  private:
   std::jthread thread_;
   HANDLE finished_;
+  std::shared_ptr<StopSignal> signal_;
   DWORD main_thread_;
 };
 
-// The message box a thread has open, so a stop can end it from outside.
-struct OpenBox {
-  std::atomic<HWND> window{nullptr};
-  std::atomic<bool> stopped{false};
-  WPARAM end_command = IDOK;
+// While a thread shows a box: what ends it when the thread is stopped. A
+// timer of the box's own thread looks every few milliseconds, so the box is
+// ended by the thread that owns it, in its own message loop.
+constexpr UINT kBoxStopCheckMs = 20;
+thread_local const std::stop_token* t_box_stop = nullptr;
+thread_local WPARAM t_box_end_command = IDOK;
 
-  // Presses the button that ends the box; the box's own thread carries it out.
-  void End() {
-    if (HWND box = window.load()) ::PostMessageW(box, WM_COMMAND, end_command, 0);
-  }
-};
-
-thread_local OpenBox* t_open_box = nullptr;
-thread_local HHOOK t_box_hook = nullptr;
-
-// Sees the box window being activated on this thread and remembers it.
-LRESULT CALLBACK BoxHook(int code, WPARAM wparam, LPARAM lparam) {
-  if (code == HCBT_ACTIVATE && t_open_box != nullptr && t_open_box->window.load() == nullptr) {
-    wchar_t class_name[16] = {};
-    HWND window = reinterpret_cast<HWND>(wparam);
-    ::GetClassNameW(window, class_name, 16);
-    if (std::wstring_view(class_name) == L"#32770") {
-      t_open_box->window.store(window);
-      if (t_open_box->stopped.load()) t_open_box->End();
-    }
-  }
-  return ::CallNextHookEx(t_box_hook, code, wparam, lparam);
+void CALLBACK CheckBoxStop(HWND, UINT, UINT_PTR, DWORD) {
+  if (t_box_stop == nullptr || !t_box_stop->stop_requested()) return;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND window, LPARAM) -> BOOL {
+        wchar_t class_name[16] = {};
+        ::GetClassNameW(window, class_name, 16);
+        if (std::wstring_view(class_name) == L"#32770") {
+          ::PostMessageW(window, WM_COMMAND, t_box_end_command, 0);
+        }
+        return TRUE;
+      },
+      0);
 }
 
 class Win32Platform final : public Platform {
@@ -536,16 +561,22 @@ class Win32Platform final : public Platform {
 
   std::unique_ptr<Thread> StartThread(std::string_view name,
                                       std::function<void(std::stop_token)> body) override {
+    auto signal = std::make_shared<StopSignal>();
+    if (signal->event == nullptr) return nullptr;
     HANDLE finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (finished == nullptr) return nullptr;
     try {
-      std::jthread thread([name = W(DecodeUtf8(name)), body = std::move(body),
-                           finished](std::stop_token stop) {
+      std::jthread thread([name = W(DecodeUtf8(name)), body = std::move(body), finished,
+                           signal](std::stop_token stop) {
         NameThisThread(name);
+        signal->token = stop;
+        t_stop_signal = signal.get();
         body(stop);
+        t_stop_signal = nullptr;
         ::SetEvent(finished);
       });
-      return std::make_unique<Win32Thread>(std::move(thread), finished, main_thread_);
+      return std::make_unique<Win32Thread>(std::move(thread), finished, std::move(signal),
+                                           main_thread_);
     } catch (const std::system_error&) {
       ::CloseHandle(finished);
       return nullptr;
@@ -553,12 +584,23 @@ class Win32Platform final : public Platform {
   }
 
   bool Wait(std::chrono::milliseconds duration, std::stop_token stop) override {
+    if (stop.stop_requested()) return false;
     FineTimer timer;
-    std::mutex mutex;
-    std::condition_variable_any never;
-    std::unique_lock lock(mutex);
-    never.wait_for(lock, stop, duration, [] { return false; });
-    return !stop.stop_requested();
+    const auto deadline = std::chrono::steady_clock::now() + duration;
+    const StopSignal* signal = SignalFor(stop);
+    for (;;) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return true;
+      if (signal != nullptr) {
+        ::WaitForSingleObject(signal->event,
+                              static_cast<DWORD>(std::min<std::int64_t>(left.count(), 0x7fffffff)));
+      } else {
+        // Some other thread's token has no signal here: look at it in steps.
+        ::Sleep(static_cast<DWORD>(std::min<std::int64_t>(left.count(), 10)));
+      }
+      if (stop.stop_requested()) return false;
+    }
   }
 
  private:
@@ -759,23 +801,15 @@ class Win32Platform final : public Platform {
           EncodeUtf8(title));
     if (OnMain()) return ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
     if (stop.stop_requested()) return 0;
-    OpenBox open;
-    open.end_command = (type & MB_YESNO) != 0 ? IDNO : IDOK;
-    t_open_box = &open;
-    t_box_hook = ::SetWindowsHookExW(WH_CBT, &BoxHook, nullptr, ::GetCurrentThreadId());
-    int pressed = 0;
-    {
-      std::stop_callback on_stop(stop, [&open] {
-        open.stopped.store(true);
-        open.End();
-      });
-      pressed = ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
-    }
-    if (t_box_hook != nullptr) ::UnhookWindowsHookEx(t_box_hook);
-    t_box_hook = nullptr;
-    t_open_box = nullptr;
-    Trace("box answer " + std::to_string(open.stopped.load() ? 0 : pressed));
-    return open.stopped.load() ? 0 : pressed;
+    t_box_stop = &stop;
+    t_box_end_command = (type & MB_YESNO) != 0 ? IDNO : IDOK;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, kBoxStopCheckMs, &CheckBoxStop);
+    const int pressed = ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
+    if (timer != 0) ::KillTimer(nullptr, timer);
+    t_box_stop = nullptr;
+    const int answer = stop.stop_requested() ? 0 : pressed;
+    Trace("box answer " + std::to_string(answer));
+    return answer;
   }
 
   // --- Window procedures ---
