@@ -149,8 +149,10 @@ SourceLine SourceLines::operator[](std::size_t index) const {
 }
 
 std::int64_t SourceLines::ItemCount(std::size_t index) const {
-  const SourceLine line = (*this)[index];
-  return (line.Semicolon > 0 ? 1 : 0) + static_cast<std::int64_t>(line.Literals.size());
+  const Record& record = lines_[index];
+  const std::size_t end =
+      index + 1 < lines_.size() ? lines_[index + 1].first_literal : literals_.size();
+  return (record.semicolon > 0 ? 1 : 0) + static_cast<std::int64_t>(end - record.first_literal);
 }
 
 void SourceLines::Clear() {
