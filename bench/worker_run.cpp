@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   const stdfs::path output = destination / input.filename();
   const Clock::time_point start = Clock::now();
   platform.Press("SourceButton");
-  platform.RunUntil([&] { return platform.Clipboard().value_or(u"").size() > 0; }, 1000ms);
+  platform.RunUntil([&] { return platform.ClipboardLength() > 0; }, 1000ms);
   const Clock::time_point handed_off = Clock::now();
   platform.UserCopies(translation);
   const Clock::time_point copied = Clock::now();

@@ -1,6 +1,9 @@
 #include "pipeline/encoding.h"
 
 #include <cstdint>
+#include <cstring>
+
+#include "pipeline/large_buffer.h"
 
 namespace qm {
 namespace {
@@ -52,38 +55,69 @@ std::size_t ScanUtf8(std::string_view s, std::size_t i, char32_t& cp, std::size_
   return need + 1;
 }
 
-void AppendCodePoint(char32_t cp, std::u16string& out) {
-  if (cp < 0x10000) {
-    out += static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+// Copies the run of ASCII bytes at `i` as code units, eight bytes at a
+// time while it can. Returns the new position.
+std::size_t CopyAscii(std::string_view s, std::size_t i, char16_t*& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const std::size_t n = s.size();
+  char16_t* o = out;
+  while (i + 8 <= n) {
+    std::uint64_t word;
+    std::memcpy(&word, p + i, sizeof word);
+    if ((word & 0x8080808080808080ull) != 0) break;
+    for (std::size_t k = 0; k < 8; ++k) o[k] = p[i + k];
+    o += 8;
+    i += 8;
   }
+  while (i < n && p[i] < 0x80) *o++ = p[i++];
+  out = o;
+  return i;
 }
 
+char16_t* PutCodePoint(char32_t cp, char16_t* out) {
+  if (cp < 0x10000) {
+    *out++ = static_cast<char16_t>(cp);
+  } else {
+    cp -= 0x10000;
+    *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+    *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+  }
+  return out;
+}
+
+// Decodes into `out` (room for s.size() units). `on_bad(subsequence, out)`
+// writes what stands for a maximal ill-formed subsequence (at most one unit
+// per byte) and returns the new end, or null to give up.
 template <typename OnBad>
-void DecodeWith(std::string_view s, std::u16string& out, OnBad on_bad) {
-  out.reserve(out.size() + s.size());
+char16_t* DecodeWith(std::string_view s, char16_t* out, OnBad on_bad) {
   std::size_t i = 0;
   while (i < s.size()) {
-    // Fast path for runs of ASCII.
-    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) {
-      out += static_cast<char16_t>(s[i]);
-      ++i;
-    }
+    i = CopyAscii(s, i, out);
     if (i >= s.size()) break;
     char32_t cp = 0;
     std::size_t bad = 0;
     const std::size_t n = ScanUtf8(s, i, cp, bad);
     if (n > 0) {
-      AppendCodePoint(cp, out);
+      out = PutCodePoint(cp, out);
       i += n;
     } else {
-      on_bad(s.substr(i, bad), out);
+      out = on_bad(s.substr(i, bad), out);
+      if (out == nullptr) return nullptr;
       i += bad;
     }
   }
+  return out;
+}
+
+// Appends through a DecodeWith: `decode(bytes, out)` returns the new end.
+template <typename Decode>
+void AppendDecoded(std::string_view bytes, std::u16string& out, Decode decode) {
+  const std::size_t old = out.size();
+  out.reserve(old + bytes.size());
+  AdviseLargeBuffer(out.data() + old, bytes.size() * sizeof(char16_t));
+  out.resize(old + bytes.size());
+  char16_t* end = decode(bytes, out.data() + old);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 constexpr char16_t kWindows1252High[32] = {
@@ -111,8 +145,24 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+std::size_t DecodeUtf8Into(std::string_view bytes, char16_t* out) {
+  char16_t* end = DecodeWith(bytes, out, [](std::string_view, char16_t* o) {
+    *o = kReplacement;
+    return o + 1;
+  });
+  return static_cast<std::size_t>(end - out);
+}
+
+bool DecodeValidUtf8Into(std::string_view bytes, char16_t* out, std::size_t& units) {
+  char16_t* end =
+      DecodeWith(bytes, out, [](std::string_view, char16_t*) -> char16_t* { return nullptr; });
+  if (end == nullptr) return false;
+  units = static_cast<std::size_t>(end - out);
+  return true;
+}
+
 void AppendDecodedUtf8(std::string_view bytes, std::u16string& out) {
-  DecodeWith(bytes, out, [](std::string_view, std::u16string& o) { o += kReplacement; });
+  AppendDecoded(bytes, out, [](std::string_view b, char16_t* o) { return o + DecodeUtf8Into(b, o); });
 }
 
 std::u16string DecodeUtf8(std::string_view bytes) {
@@ -121,12 +171,18 @@ std::u16string DecodeUtf8(std::string_view bytes) {
   return out;
 }
 
-void AppendDecodedWindows1252(std::string_view bytes, std::u16string& out) {
-  out.reserve(out.size() + bytes.size());
-  for (const char ch : bytes) {
-    const auto b = static_cast<unsigned char>(ch);
-    out += (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : static_cast<char16_t>(b);
+std::size_t DecodeWindows1252Into(std::string_view bytes, char16_t* out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const unsigned char b = p[i];
+    out[i] = (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : static_cast<char16_t>(b);
   }
+  return bytes.size();
+}
+
+void AppendDecodedWindows1252(std::string_view bytes, std::u16string& out) {
+  AppendDecoded(bytes, out,
+                [](std::string_view b, char16_t* o) { return o + DecodeWindows1252Into(b, o); });
 }
 
 std::u16string DecodeWindows1252(std::string_view bytes) {
@@ -180,8 +236,72 @@ void EncodeWith(std::u16string_view text, std::string& out, OnLone on_lone) {
 
 }  // namespace
 
+std::size_t Utf8Length(std::u16string_view text) {
+  std::size_t bytes = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0x80) {
+      bytes += 1;
+    } else if (c < 0x800) {
+      bytes += 2;
+    } else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      bytes += 4;
+      ++i;
+    } else {
+      bytes += 3;  // the character, or U+FFFD for a lone surrogate
+    }
+  }
+  return bytes;
+}
+
+std::size_t EncodeUtf8Into(std::u16string_view text, char* out) {
+  const char16_t* p = text.data();
+  const std::size_t n = text.size();
+  char* o = out;
+  std::size_t i = 0;
+  while (i < n) {
+    // Runs of ASCII, four units at a time while it can.
+    while (i + 4 <= n) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i, sizeof word);
+      if ((word & 0xFF80FF80FF80FF80ull) != 0) break;
+      for (std::size_t k = 0; k < 4; ++k) o[k] = static_cast<char>(p[i + k]);
+      o += 4;
+      i += 4;
+    }
+    while (i < n && p[i] < 0x80) *o++ = static_cast<char>(p[i++]);
+    if (i >= n) break;
+    char32_t cp = p[i];
+    if (IsHighSurrogate(p[i]) && i + 1 < n && IsLowSurrogate(p[i + 1])) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char32_t>(p[i + 1]) - 0xDC00);
+      ++i;
+    } else if (IsHighSurrogate(p[i]) || IsLowSurrogate(p[i])) {
+      cp = kReplacement;
+    }
+    ++i;
+    if (cp < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (cp >> 6));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      *o++ = static_cast<char>(0xE0 | (cp >> 12));
+      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      *o++ = static_cast<char>(0xF0 | (cp >> 18));
+      *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return static_cast<std::size_t>(o - out);
+}
+
 void AppendEncodedUtf8(std::u16string_view text, std::string& out) {
-  EncodeWith(text, out, [](char16_t, std::string& o) { AppendUtf8(kReplacement, o); });
+  const std::size_t old = out.size(), length = Utf8Length(text);
+  out.reserve(old + length);
+  AdviseLargeBuffer(out.data() + old, length);
+  out.resize(old + length);
+  EncodeUtf8Into(text, out.data() + old);
 }
 
 std::string EncodeUtf8(std::u16string_view text) {
@@ -192,10 +312,11 @@ std::string EncodeUtf8(std::u16string_view text) {
 
 std::u16string DecodeFileName(std::string_view bytes) {
   std::u16string out;
-  DecodeWith(bytes, out, [](std::string_view bad, std::u16string& o) {
-    for (const char ch : bad) {
-      o += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(ch));
-    }
+  AppendDecoded(bytes, out, [](std::string_view b, char16_t* o) {
+    return DecodeWith(b, o, [](std::string_view bad, char16_t* w) {
+      for (const char ch : bad) *w++ = static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(ch));
+      return w;
+    });
   });
   return out;
 }

@@ -24,6 +24,18 @@ void AppendDecodedWindows1252(std::string_view bytes, std::u16string& out);
 std::string EncodeUtf8(std::u16string_view text);
 void AppendEncodedUtf8(std::u16string_view text, std::string& out);
 
+// The same conversions into a buffer the caller owns, for large texts.
+// The decoders need room for bytes.size() code units (neither makes more
+// units than it reads bytes) and return the number written; the UTF-8
+// encoder needs room for Utf8Length(text) bytes and returns that number.
+std::size_t DecodeUtf8Into(std::string_view bytes, char16_t* out);
+std::size_t DecodeWindows1252Into(std::string_view bytes, char16_t* out);
+// Decodes well-formed UTF-8 as DecodeUtf8Into does; false, and `out` left
+// partly written, at the first ill-formed sequence.
+bool DecodeValidUtf8Into(std::string_view bytes, char16_t* out, std::size_t& units);
+std::size_t Utf8Length(std::u16string_view text);
+std::size_t EncodeUtf8Into(std::u16string_view text, char* out);
+
 // Lossless conversions for file names, which on POSIX systems are arbitrary
 // bytes: a byte that is not part of well-formed UTF-8 is kept as the lone
 // surrogate U+DC00 + byte, and turned back into that byte on the way out.

@@ -1,6 +1,10 @@
 #include "pipeline/source_lines.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "pipeline/encoding.h"
+#include "pipeline/large_buffer.h"
 #include "pipeline/text.h"
 
 namespace qm {
@@ -11,49 +15,77 @@ SourceEncoding DetectEncoding(std::string_view bytes) {
 }
 
 bool HoldsTrailerMarker(std::u16string_view trimmed) {
-  return trimmed.find(kIdeOptionsMarker) != std::u16string_view::npos ||
-         trimmed.find(kJapbeVersionMarker) != std::u16string_view::npos;
+  // Both markers start with "; ": one look at every ";".
+  for (std::size_t at = trimmed.find(u';'); at != std::u16string_view::npos;
+       at = trimmed.find(u';', at + 1)) {
+    const std::u16string_view rest = trimmed.substr(at);
+    if (rest.starts_with(kIdeOptionsMarker) || rest.starts_with(kJapbeVersionMarker)) return true;
+  }
+  return false;
 }
 
 namespace {
 
-bool IsLineEnd(char b) { return b == '\n' || b == '\r' || b == '\0'; }
+bool IsLineEnd(char16_t c) { return c == u'\n' || c == u'\r' || c == u'\0'; }
 
-// Calls on_line(bytes) for every line of `bytes`.
-template <typename OnLine>
-void ForEachLine(std::string_view bytes, OnLine on_line) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    std::size_t end = i;
-    while (end < bytes.size() && !IsLineEnd(bytes[end])) ++end;
-    on_line(bytes.substr(i, end - i));
-    i = end;
-    if (i < bytes.size()) {
-      if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-      ++i;
+// False when none of the four units at `text` is below U+000E, so none of
+// them ends a line.
+bool MayHoldLineEnd(const char16_t* text) {
+  constexpr std::uint64_t kOnes = 0x0001000100010001ull, kHigh = 0x8000800080008000ull;
+  std::uint64_t word;
+  std::memcpy(&word, text, sizeof word);
+  return ((word - 0x0E * kOnes) & ~word & kHigh) != 0;
+}
+
+// Number of lines in `text`: CR, LF, CR LF and NUL end a line, and a final
+// line end adds no empty line.
+std::size_t CountLines(const char16_t* text, std::size_t size) {
+  std::size_t ends = 0;
+  char16_t previous = 0;
+  for (std::size_t i = 0; i < size;) {
+    if (i + 4 <= size && !MayHoldLineEnd(text + i)) {
+      previous = text[i + 3];
+      i += 4;
+      continue;
+    }
+    const char16_t c = text[i++];
+    ends += static_cast<std::size_t>(c == u'\r' || c == u'\0' || (c == u'\n' && previous != u'\r'));
+    previous = c;
+  }
+  return ends + (size > 0 && !IsLineEnd(text[size - 1]) ? 1 : 0);
+}
+
+// The index of the first line end at or after `i`, or `size`. Looks at
+// four units at a time and closer only when one of them is below U+000E.
+std::size_t FindLineEnd(const char16_t* text, std::size_t i, std::size_t size) {
+  for (; i + 4 <= size; i += 4) {
+    if (!MayHoldLineEnd(text + i)) continue;
+    for (std::size_t k = i; k < i + 4; ++k) {
+      if (IsLineEnd(text[k])) return k;
     }
   }
+  while (i < size && !IsLineEnd(text[i])) ++i;
+  return i;
 }
 
 }  // namespace
 
 SourceLines SourceLines::FromBytes(std::string_view bytes) {
-  const SourceEncoding encoding = DetectEncoding(bytes);
   SourceLines lines;
-  std::size_t count = 0;
-  ForEachLine(bytes, [&count](std::string_view) { ++count; });
-  lines.lines_.reserve(count);
-  lines.text_.reserve(bytes.size());
-  std::u16string decoded;
-  ForEachLine(bytes, [&](std::string_view raw) {
-    decoded.clear();
-    if (encoding == SourceEncoding::Utf8) {
-      AppendDecodedUtf8(raw, decoded);
-    } else {
-      AppendDecodedWindows1252(raw, decoded);
-    }
-    lines.AddLine(decoded);
-  });
+  if (bytes.empty()) return lines;
+  // Line ends are ASCII, never part of a multi-byte sequence, so the whole
+  // file is decoded at once and split afterwards. Decoding stops at the
+  // first ill-formed UTF-8 sequence of a file without the mark, and the file
+  // is then read as Windows-1252 (see DetectEncoding).
+  lines.text_ = std::make_unique_for_overwrite<char16_t[]>(bytes.size());
+  AdviseLargeBuffer(lines.text_.get(), bytes.size() * sizeof(char16_t));
+  std::size_t units = 0;
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    units = DecodeUtf8Into(bytes, lines.text_.get());
+  } else if (!DecodeValidUtf8Into(bytes, lines.text_.get(), units)) {
+    units = DecodeWindows1252Into(bytes, lines.text_.get());
+  }
+  lines.AddLines(units);
   return lines;
 }
 
@@ -61,22 +93,41 @@ SourceLines SourceLines::FromTexts(std::span<const std::u16string> texts) {
   SourceLines lines;
   std::size_t total = 0;
   for (const std::u16string& text : texts) total += text.size();
-  lines.text_.reserve(total);
+  lines.text_ = std::make_unique_for_overwrite<char16_t[]>(total);
   lines.lines_.reserve(texts.size());
-  for (const std::u16string& text : texts) lines.AddLine(text);
+  std::size_t at = 0;
+  for (const std::u16string& text : texts) {
+    std::copy(text.begin(), text.end(), lines.text_.get() + at);
+    Record record;
+    record.start = at;
+    record.length = static_cast<std::uint32_t>(text.size());
+    lines.lines_.push_back(record);
+    at += text.size();
+  }
   return lines;
 }
 
-void SourceLines::AddLine(std::u16string_view text) {
-  Record record;
-  record.start = text_.size();
-  record.length = static_cast<std::uint32_t>(text.size());
-  text_.insert(text_.end(), text.begin(), text.end());
-  lines_.push_back(record);
+void SourceLines::AddLines(std::size_t units) {
+  const char16_t* text = text_.get();
+  lines_.reserve(CountLines(text, units));
+  AdviseLargeBuffer(lines_.data(), lines_.capacity() * sizeof(Record));
+  std::size_t i = 0;
+  while (i < units) {
+    const std::size_t end = FindLineEnd(text, i, units);
+    Record record;
+    record.start = i;
+    record.length = static_cast<std::uint32_t>(end - i);
+    lines_.push_back(record);
+    i = end;
+    if (i < units) {
+      if (text[i] == u'\r' && i + 1 < units && text[i + 1] == u'\n') ++i;
+      ++i;
+    }
+  }
 }
 
 std::u16string_view SourceLines::TextOf(const Record& record) const {
-  return {text_.data() + record.start, record.length};
+  return {text_.get() + record.start, record.length};
 }
 
 SourceLine SourceLines::operator[](std::size_t index) const {
@@ -98,8 +149,10 @@ SourceLine SourceLines::operator[](std::size_t index) const {
 }
 
 std::int64_t SourceLines::ItemCount(std::size_t index) const {
-  const SourceLine line = (*this)[index];
-  return (line.Semicolon > 0 ? 1 : 0) + static_cast<std::int64_t>(line.Literals.size());
+  const Record& record = lines_[index];
+  const std::size_t end =
+      index + 1 < lines_.size() ? lines_[index + 1].first_literal : literals_.size();
+  return (record.semicolon > 0 ? 1 : 0) + static_cast<std::int64_t>(end - record.first_literal);
 }
 
 void SourceLines::Clear() {
@@ -123,9 +176,7 @@ bool IsEditorMarker(char16_t c) { return c == u'-' || c == u'{' || c == u'}'; }
 
 }  // namespace
 
-void SourceLines::ExtractLine(std::size_t index) {
-  Record& record = lines_[index];
-  const std::u16string_view t = TrimSpaces(TextOf(record));
+void SourceLines::ExtractLine(Record& record, std::u16string_view t) {
   // Inline assembler and C lines are passed through as they are.
   if (t.empty() || t.front() == u'!') return;
 
@@ -174,9 +225,13 @@ std::int64_t SourceLines::Extract() {
     record.semicolon = 0;
     record.marker = 0;
     record.first_literal = static_cast<std::uint32_t>(literals_.size());
-    if (!stopped && HoldsTrailerMarker(TrimSpaces(TextOf(record)))) stopped = true;
     if (stopped) continue;
-    ExtractLine(index);
+    const std::u16string_view trimmed = TrimSpaces(TextOf(record));
+    if (HoldsTrailerMarker(trimmed)) {
+      stopped = true;
+      continue;
+    }
+    ExtractLine(record, trimmed);
     items += (record.semicolon > 0 ? 1 : 0) +
              static_cast<std::int64_t>(literals_.size() - record.first_literal);
   }
@@ -192,6 +247,7 @@ std::u16string BuildExchangeText(const SourceLines& lines) {
   }
   std::u16string text;
   text.reserve(size);
+  AdviseLargeBuffer(text.data(), size * sizeof(char16_t));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const SourceLine line = lines[i];
     if (line.Semicolon > 0) text.append(line.Comment).append(1, u'\r');

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -85,11 +86,14 @@ class SourceLines {
     char16_t marker = 0;
   };
 
-  void AddLine(std::u16string_view text);
-  void ExtractLine(std::size_t index);
+  void AddLines(std::size_t units);
+  // `trimmed` is the line's text without its leading and trailing spaces.
+  void ExtractLine(Record& record, std::u16string_view trimmed);
   std::u16string_view TextOf(const Record& record) const;
 
-  std::vector<char16_t> text_;  // never reallocated once the lines are read
+  // The decoded text of the whole file, line ends included; written once
+  // when the lines are read, never reallocated.
+  std::unique_ptr<char16_t[]> text_;
   std::vector<Record> lines_;
   std::vector<SourceLiteral> literals_;
 };

@@ -1,12 +1,24 @@
 #include "pipeline/splice.h"
 
+#include <cstring>
+#include <memory>
+
 #include "pipeline/encoding.h"
+#include "pipeline/large_buffer.h"
 #include "pipeline/text.h"
 
 namespace qm {
 
 TranslatedLines SplitTranslatedText(std::u16string_view text) {
   TranslatedLines lines;
+  std::size_t ends = 0;
+  char16_t previous = 0;
+  for (const char16_t c : text) {
+    ends += static_cast<std::size_t>(c == u'\r' || c == u'\0' || (c == u'\n' && previous != u'\r'));
+    previous = c;
+  }
+  lines.reserve(ends + 1);
+  AdviseLargeBuffer(lines.data(), lines.capacity() * sizeof(std::u16string_view));
   std::size_t i = 0;
   while (i < text.size()) {
     std::size_t end = i;
@@ -160,22 +172,44 @@ bool EncodeOutput(const SourceLines& lines, const TranslatedLines& translated,
     });
   }
 
+  // Lines are encoded straight into one buffer, handed on whenever it holds
+  // a chunk; a line too long for the room left goes in pieces, never cut
+  // between the two halves of a surrogate pair.
   constexpr std::size_t kChunk = 1 << 16;
-  std::string buffer;
-  buffer.reserve(kChunk * 2);
-  if (needs_mark) buffer += "\xEF\xBB\xBF";
+  constexpr std::size_t kSize = 2 * kChunk;
+  const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kSize);
+  std::size_t used = 0;
   bool ok = true;
-  const SpliceResult r = SpliceLines(lines, translated, [&](std::u16string_view text) {
-    AppendEncodedUtf8(text, buffer);
-    buffer += "\r\n";
-    if (buffer.size() >= kChunk) {
-      ok = sink(buffer);
-      buffer.clear();
-    }
+  const auto flush = [&] {
+    ok = sink(std::string_view(buffer.get(), used));
+    used = 0;
     return ok;
+  };
+  if (needs_mark) {
+    std::memcpy(buffer.get(), "\xEF\xBB\xBF", 3);
+    used = 3;
+  }
+  const SpliceResult r = SpliceLines(lines, translated, [&](std::u16string_view text) {
+    while (!text.empty()) {
+      // Each unit takes at most three bytes; two more stay free for CR LF.
+      std::u16string_view piece = text.substr(0, (kSize - used - 2) / 3);
+      if (piece.size() < text.size() && !piece.empty() && piece.back() >= 0xD800 &&
+          piece.back() <= 0xDBFF) {
+        piece.remove_suffix(1);
+      }
+      if (piece.empty()) {
+        if (!flush()) return false;
+        continue;
+      }
+      used += EncodeUtf8Into(piece, buffer.get() + used);
+      text.remove_prefix(piece.size());
+    }
+    buffer[used++] = '\r';
+    buffer[used++] = '\n';
+    return used < kChunk || flush();
   });
   if (result != nullptr) *result = r;
-  return ok && (buffer.empty() || sink(buffer));
+  return ok && (used == 0 || flush());
 }
 
 std::string OutputBytes(const SourceLines& lines, const TranslatedLines& translated) {

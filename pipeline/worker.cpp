@@ -57,10 +57,21 @@ class Worker {
     platform_.SetStatusField(bar_, field, text, FieldAlign::Left);
   }
 
-  // "TCL: 12", built in a buffer that is reused for every line.
+  // "TCL: 12", built in a buffer that is reused for every line: no
+  // allocation once the buffer has room.
   void ShowCount(int field, std::u16string_view prefix, std::int64_t value) {
     counter_.assign(prefix);
-    counter_ += ToDecimal(value);
+    if (value < 0) {
+      counter_ += ToDecimal(value);
+    } else {
+      char16_t digits[20];
+      std::size_t n = 0;
+      do {
+        digits[n++] = static_cast<char16_t>(u'0' + value % 10);
+        value /= 10;
+      } while (value != 0);
+      while (n > 0) counter_ += digits[--n];
+    }
     Left(field, counter_);
   }
 
@@ -119,8 +130,7 @@ class Worker {
     state_.StatusState.Set(kReadyState);
     Left(kCurrentFileField, Concat({u"CURRENT FILE: ", name}));
     for (bool confirmed = false; !confirmed;) {
-      std::u16string clipboard = platform_.ClipboardText();
-      if (clipboard != exchange) {
+      if (std::u16string clipboard; platform_.ClipboardTextDiffers(exchange, clipboard)) {
         const Answer answer =
             platform_.AskYesNo(kChangedTitle, ConfirmationText(clipboard), stop_);
         if (answer == Answer::Stopped) return false;

@@ -132,6 +132,15 @@ class Platform {
   virtual bool SetClipboardText(std::u16string_view text) = 0;
   // "" when the clipboard holds no text or cannot be read.
   virtual std::u16string ClipboardText() = 0;
+  // Whether the clipboard's text (as ClipboardText reads it) differs from
+  // `known`; only then is it put into `text`. A backend that can compare in
+  // place saves a poll from copying a large text it already knows.
+  virtual bool ClipboardTextDiffers(std::u16string_view known, std::u16string& text) {
+    std::u16string current = ClipboardText();
+    if (current == known) return false;
+    text = std::move(current);
+    return true;
+  }
 
   // --- System ---
   virtual std::u16string DesktopFolder() = 0;

@@ -27,6 +27,11 @@ BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev 
 # What the GUI tests drive the program with: a virtual display, input and
 # clipboard tools, window geometry and screenshots.
 GUI_TEST_PACKAGES=(xvfb xauth xdotool xclip x11-utils imagemagick)
+# What bench/run times and measures with.
+BENCH_PACKAGES=(hyperfine time)
+# What the fuzz targets build with: clang and its libFuzzer and sanitizer
+# runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # What the Windows build (mingw-w64, GoogleTest from source) and its tests
 # under Wine need.

@@ -58,6 +58,23 @@ TEST(EncodeUtf8, RoundTripsAndReplacesLoneSurrogates) {
   EXPECT_EQ(EncodeUtf8(std::u16string(u"\xD83D")), "\xEF\xBF\xBD");  // half of a pair cut off
 }
 
+// The decoders and the encoder take runs of ASCII several units at a time;
+// whatever stands next to a run, wherever it starts, comes out the same.
+TEST(Conversions, RunsOfAsciiOfEveryLengthAndOffset) {
+  for (std::size_t before = 0; before < 18; ++before) {
+    for (std::size_t after = 0; after < 18; ++after) {
+      const std::string a(before, 'a'), b(after, 'b');
+      const std::u16string ua(before, u'a'), ub(after, u'b');
+      EXPECT_EQ(DecodeUtf8(a + "\xC3\xA9" + b), ua + u"\u00E9" + ub);
+      EXPECT_EQ(DecodeUtf8(a + "\xE9" + b), ua + u"\uFFFD" + ub);
+      EXPECT_EQ(DecodeWindows1252(a + "\x80" + b), ua + u"\u20AC" + ub);
+      EXPECT_EQ(EncodeUtf8(ua + u"\U0001F600" + ub), a + "\xF0\x9F\x98\x80" + b);
+      EXPECT_EQ(EncodeUtf8(ua + u"\xD800" + ub), a + "\xEF\xBF\xBD" + b);
+      EXPECT_EQ(Utf8Length(ua + u"\u00E9\u20AC\U0001F600\xDC00" + ub), before + after + 2 + 3 + 4 + 3);
+    }
+  }
+}
+
 TEST(FileNames, AnyBytesSurviveTheRoundTrip) {
   const std::string names[] = {"plain.pb", "caf\xC3\xA9.pb", "caf\xE9.pb", "\xFF\xFE", "a\xED\xA0\x80"};
   for (const std::string& name : names) {

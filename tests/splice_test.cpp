@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "pipeline/encoding.h"
 #include "tests/test_support.h"
 
 namespace qm {
@@ -184,6 +185,18 @@ TEST(OutputBytes, StreamsLargeOutputsInChunks) {
   EXPECT_EQ(total, lines.size() * 17);
   // A sink that fails stops the encoding.
   EXPECT_FALSE(EncodeOutput(lines, {}, [](std::string_view) { return false; }));
+}
+
+// A line longer than the output buffer is encoded in pieces, and no piece
+// ends between the two halves of a surrogate pair.
+TEST(OutputBytes, LongLinesKeepTheirSurrogatePairs) {
+  for (std::size_t shift = 0; shift < 3; ++shift) {
+    std::u16string line(shift, u'x');
+    while (line.size() < 200000) line += u"\U0001F600";
+    const SourceLines lines = SourceLines::FromTexts(std::vector<std::u16string>{line, u"end"});
+    std::string expected = "\xEF\xBB\xBF" + EncodeUtf8(line) + "\r\nend\r\n";
+    EXPECT_EQ(OutputBytes(lines), expected) << shift;
+  }
 }
 
 // Reads a whole file, applies an empty translation and checks that every

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "pipeline/encoding.h"
+#include "pipeline/large_buffer.h"
 #include "pipeline/text.h"
 #include "platform/fs.h"
 
@@ -20,6 +21,15 @@ thread_local bool t_platform_thread = false;
 thread_local const char* t_thread_name = "driver";
 
 std::string Quote(std::u16string_view text) { return "\"" + EncodeUtf8(text) + "\""; }
+
+// A copy of a text that may be the exchange text of a whole file.
+std::u16string Copy(std::u16string_view text) {
+  std::u16string copy;
+  copy.reserve(text.size());
+  AdviseLargeBuffer(copy.data(), text.size() * sizeof(char16_t));
+  copy.assign(text);
+  return copy;
+}
 
 const char* AlignName(FieldAlign align) { return align == FieldAlign::Center ? "center" : "left"; }
 
@@ -54,15 +64,30 @@ const HeadlessPlatform::Control* HeadlessPlatform::Named(std::string_view name) 
   return nullptr;
 }
 
-void HeadlessPlatform::Record(std::string text, int field) {
-  if (field >= 0 && !calls_.empty()) {
-    Call& last = calls_.back();
-    if (last.field == field && last.time_ms == now_ms_ && last.thread == t_thread_name) {
-      last.text = std::move(text);
-      return;
-    }
+void HeadlessPlatform::Record(std::string text) {
+  Call& call = calls_.emplace_back();
+  call.time_ms = now_ms_;
+  call.thread = t_thread_name;
+  call.text = std::move(text);
+}
+
+void HeadlessPlatform::RecordQuoted(std::string before, std::shared_ptr<const std::u16string> text,
+                                    std::string after) {
+  Record(std::move(before));
+  calls_.back().quoted = std::move(text);
+  calls_.back().after = std::move(after);
+}
+
+void HeadlessPlatform::RecordFieldWrite(int field, std::u16string_view text, FieldAlign align) {
+  // A write that follows a write of the same field, by the same thread at
+  // the same instant, replaces it: its text's room is used again.
+  if (calls_.empty() || calls_.back().field != field || calls_.back().time_ms != now_ms_ ||
+      calls_.back().thread != t_thread_name) {
+    Record({});
+    calls_.back().field = field;
   }
-  calls_.push_back({now_ms_, t_thread_name, std::move(text), field});
+  calls_.back().align = align;
+  calls_.back().field_text.assign(text);
 }
 
 BuiltWindow HeadlessPlatform::BuildMainWindow(const WindowLayout& layout) {
@@ -135,17 +160,16 @@ void HeadlessPlatform::SetStatusField(ControlId status_bar, int field, std::u16s
   if (Get(status_bar) == nullptr || status_bar != status_bar_) return;
   if (field < 0 || static_cast<std::size_t>(field) >= fields_.size()) return;
   const auto index = static_cast<std::size_t>(field);
-  fields_[index] = {std::u16string(text), align};
+  fields_[index].first.assign(text);
+  fields_[index].second = align;
   auto& history = field_history_[index];
-  if (!history.empty() && history.back().write.time_ms == now_ms_ &&
-      history.back().thread == t_thread_name) {
-    history.back().write = {now_ms_, std::u16string(text), align};
-  } else {
-    history.push_back({{now_ms_, std::u16string(text), align}, t_thread_name});
+  if (history.empty() || history.back().write.time_ms != now_ms_ ||
+      history.back().thread != t_thread_name) {
+    history.push_back({{now_ms_, {}, align}, t_thread_name});
   }
-  Record("SetStatusField(" + std::to_string(field) + ", " + AlignName(align) + ", " +
-             Quote(text) + ")",
-         field);
+  history.back().write.text.assign(text);
+  history.back().write.align = align;
+  RecordFieldWrite(field, text, align);
 }
 
 void HeadlessPlatform::InsertRow(ControlId list, int position, std::u16string_view text) {
@@ -249,10 +273,11 @@ void HeadlessPlatform::ClearClipboard() {
 }
 
 bool HeadlessPlatform::SetClipboardText(std::u16string_view text) {
+  auto value = std::make_shared<const std::u16string>(Copy(text));
   Lock lock(mutex_);
-  Record("SetClipboardText(" + Quote(text) + ")");
+  RecordQuoted("SetClipboardText(", value, ")");
   if (clipboard_busy_) return false;
-  clipboard_ = std::u16string(text);
+  clipboard_ = std::move(value);
   return true;
 }
 
@@ -261,6 +286,16 @@ std::u16string HeadlessPlatform::ClipboardText() {
   Record("ClipboardText()");
   if (clipboard_busy_ || !clipboard_) return {};
   return *clipboard_;
+}
+
+bool HeadlessPlatform::ClipboardTextDiffers(std::u16string_view known, std::u16string& text) {
+  Lock lock(mutex_);
+  Record("ClipboardText()");
+  const std::u16string_view current =
+      clipboard_busy_ || !clipboard_ ? std::u16string_view() : std::u16string_view(*clipboard_);
+  if (current == known) return false;
+  text = Copy(current);
+  return true;
 }
 
 // --- System ---------------------------------------------------------------
@@ -422,7 +457,7 @@ bool HeadlessPlatform::Press(std::string_view control) {
   const Control* target = Named(control);
   if (target == nullptr || !target->enabled) return false;
   const auto id = static_cast<ControlId>(target - controls_.data() + 1);
-  calls_.push_back({now_ms_, t_thread_name, "user presses " + target->name, -1});
+  Record("user presses " + target->name);
   events_.push_back({Event::Kind::ControlEvent, id});
   if (event_waiter_ != nullptr) Wake(*event_waiter_);
   return true;
@@ -431,7 +466,7 @@ bool HeadlessPlatform::Press(std::string_view control) {
 bool HeadlessPlatform::RequestClose() {
   Lock lock(mutex_);
   if (!window_open_) return false;
-  calls_.push_back({now_ms_, t_thread_name, "user closes MainWindow", -1});
+  Record("user closes MainWindow");
   events_.push_back({Event::Kind::CloseRequest, window_});
   if (event_waiter_ != nullptr) Wake(*event_waiter_);
   return true;
@@ -448,21 +483,21 @@ bool HeadlessPlatform::Respond(const Reply& reply) {
   const OpenBox box = open_boxes_.back();
   open_boxes_.pop_back();
   *box.reply = reply;
-  calls_.push_back({now_ms_, t_thread_name, "user answers " + EncodeUtf8(dialogs_[box.dialog].title),
-                    -1});
+  Record("user answers " + EncodeUtf8(dialogs_[box.dialog].title));
   Wake(*box.waiter);
   return true;
 }
 
 void HeadlessPlatform::UserCopies(std::u16string_view text) {
+  auto value = std::make_shared<const std::u16string>(Copy(text));
   Lock lock(mutex_);
-  calls_.push_back({now_ms_, t_thread_name, "user copies " + Quote(text), -1});
-  clipboard_ = std::u16string(text);
+  RecordQuoted("user copies ", value, "");
+  clipboard_ = std::move(value);
 }
 
 void HeadlessPlatform::UserCopiesNonText() {
   Lock lock(mutex_);
-  calls_.push_back({now_ms_, t_thread_name, "user copies something that is not text", -1});
+  Record("user copies something that is not text");
   clipboard_.reset();
 }
 
@@ -547,7 +582,13 @@ std::optional<Dialog> HeadlessPlatform::OpenDialog() const {
 
 std::optional<std::u16string> HeadlessPlatform::Clipboard() const {
   Lock lock(mutex_);
-  return clipboard_;
+  if (!clipboard_) return std::nullopt;
+  return *clipboard_;
+}
+
+std::size_t HeadlessPlatform::ClipboardLength() const {
+  Lock lock(mutex_);
+  return clipboard_ ? clipboard_->size() : 0;
 }
 
 std::vector<std::string> HeadlessPlatform::Log() const {
@@ -555,7 +596,13 @@ std::vector<std::string> HeadlessPlatform::Log() const {
   std::vector<std::string> lines;
   lines.reserve(calls_.size());
   for (const Call& call : calls_) {
-    lines.push_back(std::to_string(call.time_ms) + " " + call.thread + " " + call.text);
+    std::string line = std::to_string(call.time_ms) + " " + call.thread + " " + call.text;
+    if (call.field >= 0) {
+      line += "SetStatusField(" + std::to_string(call.field) + ", " + AlignName(call.align) +
+              ", " + Quote(call.field_text) + ")";
+    }
+    if (call.quoted) line += Quote(*call.quoted) + call.after;
+    lines.push_back(std::move(line));
   }
   return lines;
 }

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -98,6 +99,7 @@ class HeadlessPlatform final : public Platform {
   void ClearClipboard() override;
   bool SetClipboardText(std::u16string_view text) override;
   std::u16string ClipboardText() override;
+  bool ClipboardTextDiffers(std::u16string_view known, std::u16string& text) override;
   std::u16string DesktopFolder() override;
   std::u16string PrivateTempFolder() override;
   std::u16string ErrorText(int code) override;
@@ -138,6 +140,7 @@ class HeadlessPlatform final : public Platform {
   std::vector<Dialog> Dialogs() const;         // every dialog opened so far
   std::optional<Dialog> OpenDialog() const;    // the newest one still open
   std::optional<std::u16string> Clipboard() const;  // nullopt: no text
+  std::size_t ClipboardLength() const;              // 0 as well when there is no text
   // Every call, one line each: "<ms> <thread> <call>". Collapsed like
   // FieldHistory.
   std::vector<std::string> Log() const;
@@ -184,18 +187,28 @@ class HeadlessPlatform final : public Platform {
     bool enabled = true;
     std::vector<std::u16string> rows;
   };
+  // One line of the log, kept in parts and put together only when the log
+  // is read, so that a call costs little: a status field write keeps its
+  // text, and a clipboard text is shared with the clipboard, not copied.
   struct Call {
-    std::int64_t time_ms;
+    std::int64_t time_ms = 0;
     std::string thread;
-    std::string text;
-    int field;  // status field written, -1 for other calls
+    std::string text;  // the whole line, or what comes before `quoted`
+    int field = -1;    // status field written, -1 for other calls
+    FieldAlign align = FieldAlign::Left;
+    std::u16string field_text;
+    std::shared_ptr<const std::u16string> quoted;  // shown quoted, then `after`
+    std::string after;
   };
   using Lock = std::unique_lock<std::mutex>;
 
   Control* Get(ControlId id);
   const Control* Get(ControlId id) const;
   const Control* Named(std::string_view name) const;
-  void Record(std::string text, int field = -1);
+  void Record(std::string text);
+  void RecordQuoted(std::string before, std::shared_ptr<const std::u16string> text,
+                    std::string after);
+  void RecordFieldWrite(int field, std::u16string_view text, FieldAlign align);
   bool Block(Lock& lock, Waiter& waiter, std::stop_token stop);
   void Wake(Waiter& waiter);
   void SettleLocked(Lock& lock);
@@ -227,7 +240,7 @@ class HeadlessPlatform final : public Platform {
   std::vector<Dialog> dialogs_;
   std::vector<OpenBox> open_boxes_;
 
-  std::optional<std::u16string> clipboard_;
+  std::shared_ptr<const std::u16string> clipboard_;  // null: no text
   bool clipboard_busy_ = false;
   bool fail_next_thread_ = false;
 

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "pipeline/encoding.h"
+#include "pipeline/large_buffer.h"
 #include "platform/fs.h"
 
 namespace qm::fs {
@@ -115,18 +116,30 @@ int ReadFile(std::u16string_view path, std::string& bytes) {
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return errno;
   if (S_ISDIR(st.st_mode)) return EISDIR;
+  // Read straight into the result: a plain file's size is known, and the
+  // buffer grows only for what is beyond it (a file still growing, a pipe).
   std::string data;
-  if (S_ISREG(st.st_mode) && st.st_size > 0) data.reserve(static_cast<std::size_t>(st.st_size));
+  std::size_t size = 0;
+  if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    const auto expected = static_cast<std::size_t>(st.st_size);
+    data.reserve(expected);
+    AdviseLargeBuffer(data.data(), expected);
+    data.resize(expected);
+  }
   char chunk[1 << 16];
   for (;;) {
-    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    const bool room = size < data.size();
+    const ssize_t n = room ? ::read(fd.get(), data.data() + size, data.size() - size)
+                           : ::read(fd.get(), chunk, sizeof chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
     if (n == 0) break;
-    data.append(chunk, static_cast<std::size_t>(n));
+    if (!room) data.append(chunk, static_cast<std::size_t>(n));
+    size += static_cast<std::size_t>(n);
   }
+  data.resize(size);
   bytes = std::move(data);
   return 0;
 }

@@ -1,0 +1,126 @@
+// Bytes to lines: the line ends, the choice of encoding, and both decoders,
+// checked against a plain reading of the rules. UTF-8 is checked against a
+// decoder written straight from the Unicode Standard's table of well-formed
+// byte sequences (one U+FFFD per maximal ill-formed subsequence).
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz/check.h"
+#include "pipeline/encoding.h"
+#include "pipeline/source_lines.h"
+
+namespace {
+
+struct Row {
+  std::size_t length;
+  std::array<std::pair<unsigned char, unsigned char>, 4> ranges;
+};
+
+// Table 3-7: every well-formed UTF-8 byte sequence.
+constexpr std::array<Row, 9> kWellFormed = {{
+    {1, {{{0x00, 0x7F}}}},
+    {2, {{{0xC2, 0xDF}, {0x80, 0xBF}}}},
+    {3, {{{0xE0, 0xE0}, {0xA0, 0xBF}, {0x80, 0xBF}}}},
+    {3, {{{0xE1, 0xEC}, {0x80, 0xBF}, {0x80, 0xBF}}}},
+    {3, {{{0xED, 0xED}, {0x80, 0x9F}, {0x80, 0xBF}}}},
+    {3, {{{0xEE, 0xEF}, {0x80, 0xBF}, {0x80, 0xBF}}}},
+    {4, {{{0xF0, 0xF0}, {0x90, 0xBF}, {0x80, 0xBF}, {0x80, 0xBF}}}},
+    {4, {{{0xF1, 0xF3}, {0x80, 0xBF}, {0x80, 0xBF}, {0x80, 0xBF}}}},
+    {4, {{{0xF4, 0xF4}, {0x80, 0x8F}, {0x80, 0xBF}, {0x80, 0xBF}}}},
+}};
+
+std::u16string ReferenceUtf8(std::string_view s, bool& valid) {
+  std::u16string out;
+  valid = true;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    std::size_t longest_prefix = 0, full = 0;
+    for (const Row& row : kWellFormed) {
+      std::size_t k = 0;
+      while (k < row.length && i + k < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if (b < row.ranges[k].first || b > row.ranges[k].second) break;
+        ++k;
+      }
+      if (k == row.length) full = k;
+      if (k > longest_prefix) longest_prefix = k;
+    }
+    if (full == 0) {
+      out += u'\uFFFD';
+      valid = false;
+      i += longest_prefix > 0 ? longest_prefix : 1;
+      continue;
+    }
+    static constexpr unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t cp = static_cast<unsigned char>(s[i]) & kLeadMask[full];
+    for (std::size_t k = 1; k < full; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+    if (cp >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+    i += full;
+  }
+  return out;
+}
+
+bool HoldsLoneSurrogate(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return true;
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+  // The decoders on their own.
+  bool valid = false;
+  const std::u16string utf8 = qm::DecodeUtf8(bytes);
+  QM_CHECK(utf8 == ReferenceUtf8(bytes, valid));
+  QM_CHECK(qm::IsValidUtf8(bytes) == valid);
+  QM_CHECK(!HoldsLoneSurrogate(utf8));
+  const std::string encoded = qm::EncodeUtf8(utf8);
+  QM_CHECK(qm::IsValidUtf8(encoded));
+  if (valid) QM_CHECK(encoded == bytes);
+  QM_CHECK(qm::DecodeUtf8(encoded) == utf8);
+
+  const std::u16string legacy = qm::DecodeWindows1252(bytes);
+  QM_CHECK(legacy.size() == bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80 || b >= 0xA0) QM_CHECK(legacy[i] == b);
+    else QM_CHECK(legacy[i] >= 0x80);
+  }
+
+  // File names keep every byte.
+  QM_CHECK(qm::EncodeFileName(qm::DecodeFileName(bytes)) == bytes);
+
+  // The lines, each decoded in the file's encoding.
+  const qm::SourceEncoding encoding = qm::DetectEncoding(bytes);
+  QM_CHECK((encoding == qm::SourceEncoding::Utf8) == (valid || bytes.starts_with("\xEF\xBB\xBF")));
+  const qm::SourceLines lines = qm::SourceLines::FromBytes(bytes);
+  const std::vector<std::string_view> raw = qm::fuzz::SplitLines(bytes);
+  QM_CHECK(lines.size() == raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const qm::SourceLine line = lines[i];
+    QM_CHECK(!qm::fuzz::HoldsLineEnd(line.Text));
+    QM_CHECK(line.Comment.empty() && line.Literals.empty() && line.Semicolon == 0);
+    const std::u16string expected = encoding == qm::SourceEncoding::Utf8
+                                        ? qm::DecodeUtf8(raw[i])
+                                        : qm::DecodeWindows1252(raw[i]);
+    QM_CHECK(line.Text == expected);
+  }
+  return 0;
+}
