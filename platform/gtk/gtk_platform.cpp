@@ -32,6 +32,7 @@
 #include "pipeline/encoding.h"
 #include "platform/desktop.h"
 #include "platform/fs.h"
+#include "platform/main_thread_calls.h"
 
 namespace qm {
 namespace {
@@ -124,7 +125,7 @@ class GtkPlatform final : public Platform {
 
   BuiltWindow BuildMainWindow(const WindowLayout& layout) override {
     BuiltWindow built;
-    if (!OnMain()) return built;
+    if (!calls_.OnMain()) return built;
     GtkCssProvider* css = gtk_css_provider_new();
     gtk_css_provider_load_from_data(css, kCss, -1, nullptr);
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
@@ -199,7 +200,7 @@ class GtkPlatform final : public Platform {
   }
 
   void CloseWindow(ControlId window) override {
-    RunOnMain([this, window] {
+    calls_.Run([this, window] {
       if (window_ == nullptr || Widget(window) != window_) return;
       closing_ = true;
       gtk_widget_destroy(window_);
@@ -210,7 +211,7 @@ class GtkPlatform final : public Platform {
   // --- Controls ----------------------------------------------------------
 
   void SetEnabled(ControlId control, bool enabled) override {
-    RunOnMain([this, control, enabled] {
+    calls_.Run([this, control, enabled] {
       if (GtkWidget* widget = Widget(control)) {
         gtk_widget_set_sensitive(widget, enabled);
         Trace(std::string(enabled ? "enable " : "disable ") + std::to_string(control));
@@ -219,7 +220,7 @@ class GtkPlatform final : public Platform {
   }
 
   void SetText(ControlId control, std::u16string_view text) override {
-    RunOnMain([this, control, text = Utf8(text)] {
+    calls_.Run([this, control, text = Utf8(text)] {
       const Control* target = Find(control);
       if (target == nullptr || target->widget == nullptr) return;
       switch (target->kind) {
@@ -250,26 +251,11 @@ class GtkPlatform final : public Platform {
 
   void SetStatusField(ControlId status_bar, int field, std::u16string_view text,
                       FieldAlign align) override {
-    if (OnMain()) {
-      ApplyField(status_bar, field, text, align);
-      return;
-    }
-    std::lock_guard lock(queue_mutex_);
-    if (!queue_.empty() && queue_.back().field == field && queue_.back().bar == status_bar) {
-      queue_.back().text = text;  // only the latest text would be seen
-      queue_.back().align = align;
-      return;
-    }
-    Task task;
-    task.field = field;
-    task.bar = status_bar;
-    task.text = text;
-    task.align = align;
-    EnqueueLocked(std::move(task));
+    calls_.SetField(status_bar, field, text, align);
   }
 
   void InsertRow(ControlId list, int position, std::u16string_view text) override {
-    RunOnMain([this, list, position, text = RowDisplayText(text)] {
+    calls_.Run([this, list, position, text = RowDisplayText(text)] {
       const Control* target = Find(list);
       if (target == nullptr || target->store == nullptr) return;
       GtkTreeIter iter;
@@ -279,7 +265,7 @@ class GtkPlatform final : public Platform {
   }
 
   int RowCount(ControlId list) override {
-    return CallOnMain<int>([this, list] {
+    return calls_.Call<int>([this, list] {
       const Control* target = Find(list);
       if (target == nullptr || target->store == nullptr) return 0;
       return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(target->store), nullptr);
@@ -287,7 +273,7 @@ class GtkPlatform final : public Platform {
   }
 
   std::u16string RowText(ControlId list, int row) override {
-    return CallOnMain<std::u16string>([this, list, row] {
+    return calls_.Call<std::u16string>([this, list, row] {
       const Control* target = Find(list);
       GtkTreeIter iter;
       if (target == nullptr || target->store == nullptr ||
@@ -303,7 +289,7 @@ class GtkPlatform final : public Platform {
   }
 
   void RemoveAllRows(ControlId list) override {
-    RunOnMain([this, list] {
+    calls_.Run([this, list] {
       const Control* target = Find(list);
       if (target == nullptr || target->store == nullptr) return;
       gtk_list_store_clear(target->store);
@@ -314,7 +300,7 @@ class GtkPlatform final : public Platform {
   // --- Dialogs -------------------------------------------------------------
 
   std::u16string ChooseFolder(std::u16string_view title, std::u16string_view initial) override {
-    return CallOnMain<std::u16string>([this, title = Utf8(title), initial = Utf8(initial)] {
+    return calls_.Call<std::u16string>([this, title = Utf8(title), initial = Utf8(initial)] {
       Trace("chooser " + title);
       GtkWidget* dialog = gtk_file_chooser_dialog_new(
           title.c_str(), window_ == nullptr ? nullptr : GTK_WINDOW(window_),
@@ -355,14 +341,14 @@ class GtkPlatform final : public Platform {
   // --- Clipboard -----------------------------------------------------------
 
   void ClearClipboard() override {
-    RunOnMain([this] {
+    calls_.Run([this] {
       gtk_clipboard_clear(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
       Trace("clipboard clear");
     });
   }
 
   bool SetClipboardText(std::u16string_view text) override {
-    return CallOnMain<bool>([this, text = std::u16string(text)] {
+    return calls_.Call<bool>([this, text = std::u16string(text)] {
       GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
       GtkTargetList* list = gtk_target_list_new(nullptr, 0);
       gtk_target_list_add_text_targets(list, 0);
@@ -384,7 +370,7 @@ class GtkPlatform final : public Platform {
   }
 
   std::u16string ClipboardText() override {
-    return CallOnMain<std::u16string>([this] {
+    return calls_.Call<std::u16string>([this] {
       GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
       // While nobody has copied since, the clipboard holds what this program
       // put there: no need to fetch it through the selection again.
@@ -458,19 +444,10 @@ class GtkPlatform final : public Platform {
     GtkWidget* widget;  // the control itself
     GtkListStore* store;
   };
-  struct Task {
-    std::function<void()> run;
-    int field = -1;  // a status field write when >= 0
-    ControlId bar = kNoControl;
-    std::u16string text;
-    FieldAlign align = FieldAlign::Left;
-  };
   struct ClickTarget {
     GtkPlatform* platform;
     ControlId id;
   };
-
-  bool OnMain() const { return std::this_thread::get_id() == main_thread_; }
 
   Control MakeControl(const ControlSpec& item) {
     const std::string caption = Utf8(item.caption);
@@ -546,68 +523,10 @@ class GtkPlatform final : public Platform {
           utf8);
   }
 
-  // --- Carrying calls to the main thread ---
-
-  void RunOnMain(std::function<void()> run) {
-    if (OnMain()) {
-      run();
-      return;
-    }
-    Task task;
-    task.run = std::move(run);
-    std::lock_guard lock(queue_mutex_);
-    EnqueueLocked(std::move(task));
-  }
-
-  template <typename R>
-  R CallOnMain(std::function<R()> call) {
-    if (OnMain()) return call();
-    struct Answer {
-      std::mutex mutex;
-      std::condition_variable cv;
-      std::optional<R> value;
-    };
-    auto answer = std::make_shared<Answer>();
-    RunOnMain([answer, call = std::move(call)] {
-      R value = call();
-      std::lock_guard lock(answer->mutex);
-      answer->value = std::move(value);
-      answer->cv.notify_all();
-    });
-    std::unique_lock lock(answer->mutex);
-    answer->cv.wait(lock, [&] { return answer->value.has_value(); });
-    return std::move(*answer->value);
-  }
-
-  void EnqueueLocked(Task task) {
-    queue_.push_back(std::move(task));
-    if (!drain_scheduled_) {
-      drain_scheduled_ = true;
-      g_idle_add_full(G_PRIORITY_DEFAULT, &GtkPlatform::DrainThunk, this, nullptr);
-    }
-  }
-
-  static gboolean DrainThunk(gpointer self) { return static_cast<GtkPlatform*>(self)->Drain(); }
-
-  gboolean Drain() {
-    for (int done = 0; done < kTasksPerDispatch; ++done) {
-      Task task;
-      {
-        std::lock_guard lock(queue_mutex_);
-        if (queue_.empty()) {
-          drain_scheduled_ = false;
-          return G_SOURCE_REMOVE;
-        }
-        task = std::move(queue_.front());
-        queue_.pop_front();
-      }
-      if (task.field >= 0) {
-        ApplyField(task.bar, task.field, task.text, task.align);
-      } else {
-        task.run();
-      }
-    }
-    return G_SOURCE_CONTINUE;  // let the window draw between batches
+  static gboolean DrainThunk(gpointer self) {
+    return static_cast<GtkPlatform*>(self)->calls_.Drain(kTasksPerDispatch)
+               ? G_SOURCE_CONTINUE  // let the window draw between batches
+               : G_SOURCE_REMOVE;
   }
 
   // --- Message boxes ---
@@ -652,7 +571,7 @@ class GtkPlatform final : public Platform {
   // Shows a box and waits for its answer; nullopt when `stop` closed it.
   std::optional<int> Box(std::u16string_view title, std::u16string_view text, bool question,
                          std::stop_token stop) {
-    if (OnMain()) {
+    if (calls_.OnMain()) {
       GtkWidget* dialog = MakeBox(title, text, question);
       const int response = gtk_dialog_run(GTK_DIALOG(dialog));
       gtk_widget_destroy(dialog);
@@ -662,7 +581,7 @@ class GtkPlatform final : public Platform {
     auto state = std::make_shared<BoxState>();
     // Not modal: the main window stays closable while the box waits, and a
     // close ends the run.
-    RunOnMain([this, state, title = std::u16string(title), text = std::u16string(text),
+    calls_.Run([this, state, title = std::u16string(title), text = std::u16string(text),
                question] {
       GtkWidget* dialog = MakeBox(title, text, question);
       state->dialog = dialog;
@@ -676,7 +595,7 @@ class GtkPlatform final : public Platform {
     state->answered_cv.wait(lock, stop, [&] { return state->answered; });
     if (state->answered) return state->response;
     lock.unlock();
-    RunOnMain([state] {
+    calls_.Run([state] {
       if (GtkWidget* dialog = std::exchange(state->dialog, nullptr)) gtk_widget_destroy(dialog);
     });
     return std::nullopt;
@@ -738,9 +657,14 @@ class GtkPlatform final : public Platform {
   std::u16string clipboard_text_;
   std::string clipboard_utf8_;
 
-  std::mutex queue_mutex_;
-  std::deque<Task> queue_;
-  bool drain_scheduled_ = false;
+  MainThreadCalls calls_{
+      [this] {
+        g_idle_add_full(G_PRIORITY_DEFAULT, &GtkPlatform::DrainThunk, this, nullptr);
+        return true;
+      },
+      [this](ControlId bar, int field, std::u16string_view text, FieldAlign align) {
+        ApplyField(bar, field, text, align);
+      }};
 };
 
 // GDK ends the program on any X error. When another client destroys the

@@ -36,6 +36,7 @@
 #include "pipeline/encoding.h"
 #include "platform/desktop.h"
 #include "platform/fs.h"
+#include "platform/main_thread_calls.h"
 
 // Symbols looked up at run time are cast from FARPROC.
 #pragma GCC diagnostic ignored "-Wcast-function-type"
@@ -243,7 +244,7 @@ class Win32Platform final : public Platform {
 
   BuiltWindow BuildMainWindow(const WindowLayout& layout) override {
     BuiltWindow built;
-    if (!OnMain() || window_ != nullptr) return built;
+    if (!calls_.OnMain() || window_ != nullptr) return built;
     WNDCLASSEXW window_class = {};
     window_class.cbSize = sizeof window_class;
     window_class.lpfnWndProc = &Win32Platform::WindowProc;
@@ -330,7 +331,7 @@ class Win32Platform final : public Platform {
   }
 
   void CloseWindow(ControlId window) override {
-    RunOnMain([this, window] {
+    calls_.Run([this, window] {
       if (window_ == nullptr || Handle(window) != window_) return;
       closing_ = true;
       ::DestroyWindow(window_);
@@ -340,7 +341,7 @@ class Win32Platform final : public Platform {
   // --- Controls ----------------------------------------------------------
 
   void SetEnabled(ControlId control, bool enabled) override {
-    RunOnMain([this, control, enabled] {
+    calls_.Run([this, control, enabled] {
       if (HWND handle = Handle(control)) {
         ::EnableWindow(handle, enabled ? TRUE : FALSE);
         Trace(std::string(enabled ? "enable " : "disable ") + std::to_string(control));
@@ -349,7 +350,7 @@ class Win32Platform final : public Platform {
   }
 
   void SetText(ControlId control, std::u16string_view text) override {
-    RunOnMain([this, control, text = W(text)] {
+    calls_.Run([this, control, text = W(text)] {
       const Control* target = Find(control);
       if (target == nullptr) return;
       switch (target->kind) {
@@ -372,26 +373,11 @@ class Win32Platform final : public Platform {
 
   void SetStatusField(ControlId status_bar, int field, std::u16string_view text,
                       FieldAlign align) override {
-    if (OnMain()) {
-      ApplyField(status_bar, field, text, align);
-      return;
-    }
-    std::lock_guard lock(queue_mutex_);
-    if (!queue_.empty() && queue_.back().field == field && queue_.back().bar == status_bar) {
-      queue_.back().text = text;  // only the latest text would be seen
-      queue_.back().align = align;
-      return;
-    }
-    Task task;
-    task.field = field;
-    task.bar = status_bar;
-    task.text = text;
-    task.align = align;
-    EnqueueLocked(std::move(task));
+    calls_.SetField(status_bar, field, text, align);
   }
 
   void InsertRow(ControlId list, int position, std::u16string_view text) override {
-    RunOnMain([this, list, position, text = RowDisplayText(text)]() mutable {
+    calls_.Run([this, list, position, text = RowDisplayText(text)]() mutable {
       HWND view = ListHandle(list);
       if (view == nullptr) return;
       LVITEMW item = {};
@@ -406,14 +392,14 @@ class Win32Platform final : public Platform {
   }
 
   int RowCount(ControlId list) override {
-    return CallOnMain<int>([this, list] {
+    return calls_.Call<int>([this, list] {
       HWND view = ListHandle(list);
       return view == nullptr ? 0 : static_cast<int>(::SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
     });
   }
 
   std::u16string RowText(ControlId list, int row) override {
-    return CallOnMain<std::u16string>([this, list, row] {
+    return calls_.Call<std::u16string>([this, list, row] {
       HWND view = ListHandle(list);
       if (view == nullptr || row < 0 ||
           row >= static_cast<int>(::SendMessageW(view, LVM_GETITEMCOUNT, 0, 0))) {
@@ -436,7 +422,7 @@ class Win32Platform final : public Platform {
   }
 
   void RemoveAllRows(ControlId list) override {
-    RunOnMain([this, list] {
+    calls_.Run([this, list] {
       if (HWND view = ListHandle(list)) {
         ::SendMessageW(view, LVM_DELETEALLITEMS, 0, 0);
         Trace("clear rows " + std::to_string(list));
@@ -447,7 +433,7 @@ class Win32Platform final : public Platform {
   // --- Dialogs -------------------------------------------------------------
 
   std::u16string ChooseFolder(std::u16string_view title, std::u16string_view initial) override {
-    return CallOnMain<std::u16string>([this, title = W(title), initial = W(initial)] {
+    return calls_.Call<std::u16string>([this, title = W(title), initial = W(initial)] {
       Trace("chooser " + EncodeUtf8(U16(title)));
       std::wstring start = initial;
       if (start.size() > 3 && (start.back() == L'\\' || start.back() == L'/')) start.pop_back();
@@ -486,7 +472,7 @@ class Win32Platform final : public Platform {
   // --- Clipboard -----------------------------------------------------------
 
   void ClearClipboard() override {
-    RunOnMain([this] {
+    calls_.Run([this] {
       if (!OpenClipboardWithRetry()) return;
       ::EmptyClipboard();
       ::CloseClipboard();
@@ -495,7 +481,7 @@ class Win32Platform final : public Platform {
   }
 
   bool SetClipboardText(std::u16string_view text) override {
-    return CallOnMain<bool>([this, text = std::u16string(text)] {
+    return calls_.Call<bool>([this, text = std::u16string(text)] {
       const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
       HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
       if (memory == nullptr) return false;
@@ -520,7 +506,7 @@ class Win32Platform final : public Platform {
   }
 
   std::u16string ClipboardText() override {
-    return CallOnMain<std::u16string>([this] {
+    return calls_.Call<std::u16string>([this] {
       std::u16string text;
       if (!::IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboardWithRetry()) {
         return text;
@@ -608,16 +594,6 @@ class Win32Platform final : public Platform {
     ControlKind kind;
     HWND handle;
   };
-  struct Task {
-    std::function<void()> run;
-    int field = -1;  // a status field write when >= 0
-    ControlId bar = kNoControl;
-    std::u16string text;
-    FieldAlign align = FieldAlign::Left;
-  };
-
-  bool OnMain() const { return ::GetCurrentThreadId() == main_thread_; }
-
   static void NameThisThread(const std::wstring& name) {
     using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
     if (HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
@@ -728,69 +704,6 @@ class Win32Platform final : public Platform {
     return false;
   }
 
-  // --- Carrying calls to the main thread ---
-
-  void RunOnMain(std::function<void()> run) {
-    if (OnMain()) {
-      run();
-      return;
-    }
-    Task task;
-    task.run = std::move(run);
-    std::lock_guard lock(queue_mutex_);
-    EnqueueLocked(std::move(task));
-  }
-
-  template <typename R>
-  R CallOnMain(std::function<R()> call) {
-    if (OnMain()) return call();
-    struct Answer {
-      std::mutex mutex;
-      std::condition_variable cv;
-      std::optional<R> value;
-    };
-    auto answer = std::make_shared<Answer>();
-    RunOnMain([answer, call = std::move(call)] {
-      R value = call();
-      std::lock_guard lock(answer->mutex);
-      answer->value = std::move(value);
-      answer->cv.notify_all();
-    });
-    std::unique_lock lock(answer->mutex);
-    answer->cv.wait(lock, [&] { return answer->value.has_value(); });
-    return std::move(*answer->value);
-  }
-
-  void EnqueueLocked(Task task) {
-    queue_.push_back(std::move(task));
-    if (!drain_scheduled_) {
-      drain_scheduled_ = ::PostMessageW(dispatcher_, kDrainMessage, 0, 0) != FALSE;
-    }
-  }
-
-  void Drain() {
-    for (int done = 0; done < kTasksPerDispatch; ++done) {
-      Task task;
-      {
-        std::lock_guard lock(queue_mutex_);
-        if (queue_.empty()) {
-          drain_scheduled_ = false;
-          return;
-        }
-        task = std::move(queue_.front());
-        queue_.pop_front();
-      }
-      if (task.field >= 0) {
-        ApplyField(task.bar, task.field, task.text, task.align);
-      } else {
-        task.run();
-      }
-    }
-    // More to do: come back after what else is waiting.
-    std::lock_guard lock(queue_mutex_);
-    drain_scheduled_ = ::PostMessageW(dispatcher_, kDrainMessage, 0, 0) != FALSE;
-  }
-
   // --- Message boxes ---
 
   // Shows a box and returns the button pressed; 0 when `stop` ended it.
@@ -799,7 +712,7 @@ class Win32Platform final : public Platform {
     const std::wstring body = W(text);
     Trace(std::string((type & MB_YESNO) != 0 ? "question " : "message ") +
           EncodeUtf8(title));
-    if (OnMain()) return ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
+    if (calls_.OnMain()) return ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
     if (stop.stop_requested()) return 0;
     t_box_stop = &stop;
     t_box_end_command = (type & MB_YESNO) != 0 ? IDNO : IDOK;
@@ -825,7 +738,10 @@ class Win32Platform final : public Platform {
                                          LPARAM lparam) {
     if (message == kDrainMessage) {
       auto* self = reinterpret_cast<Win32Platform*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-      if (self != nullptr) self->Drain();
+      // More to do: come back after what else is waiting.
+      if (self != nullptr && self->calls_.Drain(kTasksPerDispatch)) {
+        ::PostMessageW(window, kDrainMessage, 0, 0);
+      }
       return 0;
     }
     return ::DefWindowProcW(window, message, wparam, lparam);
@@ -895,9 +811,11 @@ class Win32Platform final : public Platform {
   std::deque<Event> events_;
   AtlHost atl_;
 
-  std::mutex queue_mutex_;
-  std::deque<Task> queue_;
-  bool drain_scheduled_ = false;
+  MainThreadCalls calls_{
+      [this] { return ::PostMessageW(dispatcher_, kDrainMessage, 0, 0) != FALSE; },
+      [this](ControlId bar, int field, std::u16string_view text, FieldAlign align) {
+        ApplyField(bar, field, text, align);
+      }};
 };
 
 }  // namespace
