@@ -23,14 +23,7 @@ for tool in xdotool xclip xwininfo import; do
 done
 
 work=$(mktemp -d)
-pid=
-copiers=()
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  for copier in "${copiers[@]}"; do kill "$copier" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/../drive_support.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -38,27 +31,8 @@ fail() {
   exit 1
 }
 
-# wait_for SECONDS COMMAND...: retries COMMAND every 0.1 s.
-wait_for() {
-  local deadline=$(( $(date +%s%N) + $1 * 1000000000 ))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$(date +%s%N)" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
-
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 has_window() { [ -n "$(window_named "$1")" ]; }
-clipboard_is() { xclip -o -selection clipboard 2>/dev/null > "$work/clip"; cmp -s "$work/clip" "$1"; }
-running() { kill -0 "$pid" 2>/dev/null; }
-# Copies FILE's bytes as the clipboard's text; xclip serves them until
-# another program takes the clipboard.
-copy() {
-  xclip -quiet -i -selection clipboard < "$1" > /dev/null 2>&1 &
-  copiers+=($!)
-}
-stopped() { ! running; }
 
 # Answers a folder chooser by typing the path into it.
 choose() {

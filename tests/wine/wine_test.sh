@@ -34,14 +34,7 @@ fi
 name=quillmark-smoke-$$
 work=$WINEPREFIX/drive_c/$name
 win='C:\'$name
-pid=
-copiers=()
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  for copier in "${copiers[@]}"; do kill "$copier" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/../drive_support.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -51,25 +44,8 @@ fail() {
   exit 1
 }
 
-# wait_for SECONDS COMMAND...: retries COMMAND every 0.2 s.
-wait_for() {
-  local deadline=$(( $(date +%s) + $1 ))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$(date +%s)" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
-}
-
 probe() { "$wine" "$probe" "$@" 2>/dev/null | tr -d '\r'; }
-clipboard_is() { xclip -o -selection clipboard 2>/dev/null > "$work/clip"; cmp -s "$work/clip" "$1"; }
 windows_clipboard_is() { "$wine" "$probe" clipboard 2>/dev/null > "$work/winclip"; cmp -s "$work/winclip" "$1"; }
-running() { kill -0 "$pid" 2>/dev/null; }
-stopped() { ! running; }
-copy() {
-  xclip -quiet -i -selection clipboard < "$1" > /dev/null 2>&1 &
-  copiers+=($!)
-}
 expect() {  # expect WHAT ACTUAL WANTED
   [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"
 }
