@@ -23,13 +23,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <utility>
 
