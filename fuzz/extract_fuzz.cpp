@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "fuzz/check.h"
+#include "pipeline/item_rules.h"
 #include "pipeline/source_lines.h"
 #include "pipeline/splice.h"
 #include "pipeline/text.h"
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t lead = qm::LeadingSpaces(line.Text);
     per_line += lines.ItemCount(i);
     if (!after_trailer && qm::HoldsTrailerMarker(trimmed)) after_trailer = true;
-    if (after_trailer || trimmed.empty() || trimmed.front() == u'!') {
+    if (after_trailer || trimmed.empty() || qm::IsInlineBackendLine(trimmed)) {
       QM_CHECK(lines.ItemCount(i) == 0);
       continue;
     }
@@ -60,6 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       QM_CHECK(line.Comment.empty() && line.Marker == 0);
     }
+    // Include and import lines name files and symbols: no literal.
+    if (qm::DirectiveOf(trimmed) != qm::Directive::None) QM_CHECK(line.Literals.empty());
     std::size_t previous_end = 0;
     for (const qm::SourceLiteral& literal : line.Literals) {
       ++literals;
@@ -72,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       QM_CHECK(line.Text[quote + 1 + literal.Text.size()] == u'"');
       QM_CHECK(Translatable(literal.Text));
       QM_CHECK(literal.Text.find(u":\\") == std::u16string_view::npos);
+      QM_CHECK(!qm::IsTechnicalLiteral(literal.Text, quote > 0 && line.Text[quote - 1] == u'~'));
       QM_CHECK(!qm::fuzz::HoldsLineEnd(literal.Text));
       // Every literal stands in front of the comment.
       if (line.Semicolon > 0) QM_CHECK(quote + literal.Text.size() + 1 < lead + static_cast<std::size_t>(line.Semicolon) - 1);

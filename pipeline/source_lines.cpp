@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pipeline/encoding.h"
+#include "pipeline/item_rules.h"
 #include "pipeline/large_buffer.h"
 #include "pipeline/text.h"
 
@@ -176,9 +177,9 @@ bool IsEditorMarker(char16_t c) { return c == u'-' || c == u'{' || c == u'}'; }
 
 }  // namespace
 
-void SourceLines::ExtractLine(Record& record, std::u16string_view t) {
+void SourceLines::ExtractLine(Record& record, std::u16string_view t, bool collect_literals) {
   // Inline assembler and C lines are passed through as they are.
-  if (t.empty() || t.front() == u'!') return;
+  if (t.empty() || IsInlineBackendLine(t)) return;
 
   // One scan finds the strings, the character constants and the comment:
   // a ";" starts the comment only outside all of them.
@@ -194,7 +195,8 @@ void SourceLines::ExtractLine(Record& record, std::u16string_view t) {
       while (j < n && t[j] != u'"') j += (escaped && t[j] == u'\\') ? 2 : 1;
       if (j >= n) return;  // an unclosed string runs to the end of the line
       const std::u16string_view text = t.substr(quote + 1, j - quote - 1);
-      if (IsTranslatable(text) && text.find(u":\\") == std::u16string_view::npos) {
+      if (collect_literals && IsTranslatable(text) &&
+          text.find(u":\\") == std::u16string_view::npos && !IsTechnicalLiteral(text, escaped)) {
         literals_.push_back({text, static_cast<std::int32_t>(quote + 1)});
       }
       i = j + 1;
@@ -219,6 +221,7 @@ void SourceLines::ExtractLine(Record& record, std::u16string_view t) {
 std::int64_t SourceLines::Extract() {
   literals_.clear();
   bool stopped = false;
+  bool in_import = false;  // between Import and EndImport every string is a symbol name
   std::int64_t items = 0;
   for (std::size_t index = 0; index < lines_.size(); ++index) {
     Record& record = lines_[index];
@@ -231,7 +234,10 @@ std::int64_t SourceLines::Extract() {
       stopped = true;
       continue;
     }
-    ExtractLine(record, trimmed);
+    const Directive directive = DirectiveOf(trimmed);
+    if (directive == Directive::Import) in_import = true;
+    ExtractLine(record, trimmed, directive == Directive::None && !in_import);
+    if (directive == Directive::EndImport) in_import = false;
     items += (record.semicolon > 0 ? 1 : 0) +
              static_cast<std::int64_t>(literals_.size() - record.first_literal);
   }

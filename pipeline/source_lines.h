@@ -68,7 +68,11 @@ class SourceLines {
 
   // Finds the comment and the literals of every line, stopping at the first
   // line that holds a trailer marker: that line and all after it keep no
-  // items. Returns the number of items collected. May be called again.
+  // items. Only text for people is collected: lines of inline assembler or
+  // C give nothing, include and import lines (and the lines of an Import
+  // block) give their comment but no literal, and technical literals (file
+  // names, identifiers, masks, SQL; see item_rules.h) are left out.
+  // Returns the number of items collected. May be called again.
   std::int64_t Extract();
 
   // Items of one line in the exchange text (its comment and its literals).
@@ -88,7 +92,9 @@ class SourceLines {
 
   void AddLines(std::size_t units);
   // `trimmed` is the line's text without its leading and trailing spaces.
-  void ExtractLine(Record& record, std::u16string_view trimmed);
+  // Its strings are always skipped to find the comment, but collected only
+  // when `collect_literals` is set.
+  void ExtractLine(Record& record, std::u16string_view trimmed, bool collect_literals);
   std::u16string_view TextOf(const Record& record) const;
 
   // The decoded text of the whole file, line ends included; written once

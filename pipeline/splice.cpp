@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "pipeline/encoding.h"
+#include "pipeline/item_rules.h"
 #include "pipeline/large_buffer.h"
 #include "pipeline/text.h"
 
@@ -37,11 +38,14 @@ TranslatedLines SplitTranslatedText(std::u16string_view text) {
 
 namespace {
 
-// A translation that would end the string it is put into early: any double
-// quote in a plain string; in a "~" string, a quote or a trailing backslash
-// that the escapes leave unescaped.
-bool BreaksLiteral(std::u16string_view translation, bool escaped) {
+// A translation that cannot go into the string: any double quote in a
+// plain string would end it early; in a "~" string, so would a quote the
+// escapes leave unescaped, and a backslash sequence the language does not
+// define (a translator that changes case turns "\n" into "\N") would not
+// compile or would change the text.
+bool RefusedTranslation(std::u16string_view translation, bool escaped) {
   if (!escaped) return translation.find(u'"') != std::u16string_view::npos;
+  if (HoldsUndefinedEscape(translation)) return true;
   for (std::size_t i = 0; i < translation.size(); ++i) {
     if (translation[i] == u'"') return true;
     if (translation[i] == u'\\' && ++i == translation.size()) return true;
@@ -73,7 +77,7 @@ class Splicer {
       const std::u16string_view* translation = Next(next_literal_);
       const auto start = static_cast<std::size_t>(literal.Text.data() - text.data());
       const bool escaped = start >= 2 && text[start - 2] == u'~';
-      if (translation == nullptr || BreaksLiteral(*translation, escaped)) {
+      if (translation == nullptr || RefusedTranslation(*translation, escaped)) {
         ++result_.kept;
         continue;
       }

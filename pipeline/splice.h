@@ -31,7 +31,8 @@ struct SpliceResult {
 //  - A literal's characters between its own quotes become the translation,
 //    with the literal's own leading and trailing spaces kept around it.
 //    A translation that would end the string early (a double quote, or in
-//    a "~" string an unescaped one or a trailing lone backslash) is not put
+//    a "~" string an unescaped one or a trailing lone backslash), or that
+//    holds a backslash sequence a "~" string does not define, is not put
 //    in; its line is used up all the same, so the pairing never shifts.
 //  - Items past the last translated line keep their text.
 // `emit` returns false to stop early.

@@ -102,7 +102,7 @@ TEST(ExtractLine, CommentsAndLiterals) {
       {u";    ", u"", 0, {}},
       {u"    x$ = \"abc\"", u"", 0, {{u"abc", 6}}},        // position in the trimmed line
       {u"a$ = \"C:\\temp\\file.pb\"", u"", 0, {}},          // drive paths are not text
-      {u"a$ = \"relative\\path\"", u"", 0, {{u"relative\\path", 6}}},
+      {u"a$ = \"relative path\\\"", u"", 0, {{u"relative path\\", 6}}},
       {u"a$ = \"\" + \"  \" + \"x\"", u"", 0, {{u"x", 18}}},  // empty and blank skipped
       {u"a$ = \"one\" + \"two", u"", 0, {{u"one", 6}}},     // an unclosed string yields nothing
       {u"\t; tab indented", u" tab indented", 2, {}},
@@ -116,7 +116,7 @@ TEST(ExtractLine, CommentsAndLiterals) {
       {u"If c = '\"' : a$ = \"quote\" : EndIf", u"", 0, {{u"quote", 19}}},
       // Escaped strings: a backslash makes the next character ordinary.
       {u"Debug ~\"say \\\"hi\\\"\" ; greet", u" greet", 21, {{u"say \\\"hi\\\"", 8}}},
-      {u"a$ = ~\"path\\\\\" + \"b;c\" ; x", u" x", 24, {{u"path\\\\", 7}, {u"b;c", 18}}},
+      {u"a$ = ~\"a path\\\\\" + \"b;c\" ; x", u" x", 26, {{u"a path\\\\", 7}, {u"b;c", 20}}},
       {u"a$ = ~\"no end \\\" ; x", u"", 0, {}},  // unclosed escaped string runs to the end
       {u"Name$ = \"C:\\\"", u"", 0, {}},
       {u"a = 1 ; \"quoted\" in a comment", u" \"quoted\" in a comment", 7, {}},

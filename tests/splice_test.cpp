@@ -94,7 +94,7 @@ TEST(Splice, LiteralsAreFoundByTheirOwnPosition) {
   EXPECT_EQ(Apply({u"  MessageRequester(\"Information\", \"Done\")"}, u"Info\rFertig"),
             std::vector<std::u16string>{u"  MessageRequester(\"Info\", \"Fertig\")"});
   // A longer first translation moves it right.
-  EXPECT_EQ(Apply({u"x(\"a1\", \"b2\", \"c3\")"}, u"longer one\rB\rsecond longer"),
+  EXPECT_EQ(Apply({u"x(\"a\", \"b\", \"c\")"}, u"longer one\rB\rsecond longer"),
             std::vector<std::u16string>{u"x(\"longer one\", \"B\", \"second longer\")"});
   // Same text twice on a line: each literal takes its own translation.
   EXPECT_EQ(Apply({u"x(\"Yes\", \"Yes\")"}, u"Ja\rOui"),

@@ -1,0 +1,205 @@
+#include "pipeline/item_rules.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "pipeline/text.h"
+
+namespace qm {
+namespace {
+
+bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsAsciiLower(char16_t c) { return c >= u'a' && c <= u'z'; }
+bool IsAsciiUpper(char16_t c) { return c >= u'A' && c <= u'Z'; }
+bool IsWordChar(char16_t c) { return IsAsciiLetter(c) || IsAsciiDigit(c) || c == u'_'; }
+// What a reader takes for a letter: an ASCII letter or anything beyond ASCII.
+bool IsLetterLike(char16_t c) { return IsAsciiLetter(c) || c > 0x7F; }
+
+char16_t AsciiLower(char16_t c) { return IsAsciiUpper(c) ? static_cast<char16_t>(c + 32) : c; }
+
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+bool Contains(std::u16string_view text, std::u16string_view part) {
+  return text.find(part) != std::u16string_view::npos;
+}
+
+std::size_t SkipBlanks(std::u16string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+  return i;
+}
+
+// The character a ~"…" escape stands for, or 0 for a sequence the language
+// does not define.
+char16_t EscapedChar(char16_t c) {
+  switch (c) {
+    case u'a': return u'\a';
+    case u'b': return u'\b';
+    case u'f': return u'\f';
+    case u'n': return u'\n';
+    case u'r': return u'\r';
+    case u't': return u'\t';
+    case u'v': return u'\v';
+    case u'"': return u'"';
+    case u'\\': return u'\\';
+    default: return 0;
+  }
+}
+
+// A ~"…" string's text with its escapes resolved; undefined ones stay as written.
+std::u16string ResolveEscapes(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t resolved =
+        text[i] == u'\\' && i + 1 < text.size() ? EscapedChar(text[i + 1]) : char16_t{0};
+    if (resolved != 0) {
+      out += resolved;
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// "a/b", "dir\file", "logo.png", ".pbi", "v1.0": a separator, or an
+// extension of 1 to 5 letters or digits at the end.
+bool IsFileName(std::u16string_view t) {
+  if (t.find_first_of(u"/\\") != std::u16string_view::npos) return true;
+  const std::size_t dot = t.rfind(u'.');
+  if (dot == std::u16string_view::npos) return false;
+  const std::size_t extension = t.size() - dot - 1;
+  if (extension < 1 || extension > 5) return false;
+  for (std::size_t i = dot + 1; i < t.size(); ++i) {
+    if (!IsAsciiLetter(t[i]) && !IsAsciiDigit(t[i])) return false;
+  }
+  return true;
+}
+
+// "https://…", "www.…", "name@host.tld".
+bool IsAddress(std::u16string_view t) {
+  if (Contains(t, u"://")) return true;
+  if (t.size() > 4 && EqualsNoCase(t.substr(0, 4), u"www.")) return true;
+  const std::size_t at = t.find(u'@');
+  if (at == 0 || at == std::u16string_view::npos || t.find(u'@', at + 1) != std::u16string_view::npos) {
+    return false;
+  }
+  const std::size_t dot = t.rfind(u'.');
+  if (dot == std::u16string_view::npos || dot < at + 2 || dot + 1 == t.size()) return false;
+  for (std::size_t i = dot + 1; i < t.size(); ++i) {
+    if (!IsAsciiLetter(t[i])) return false;
+  }
+  return true;
+}
+
+// "ProfilerWidth", "Button_1", "HKEY_USERS", "utf8"; not "Help" or "OK".
+bool IsCodeIdentifier(std::u16string_view t) {
+  bool code_like = false;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const char16_t c = t[i];
+    if (!IsWordChar(c)) return false;
+    if (c == u'_' || IsAsciiDigit(c) || (IsAsciiUpper(c) && i > 0 && IsAsciiLower(t[i - 1]))) {
+      code_like = true;
+    }
+  }
+  return code_like;
+}
+
+// "%hh:%ii:%ss", "%dd.%mm.%yyyy", "%filename%": nothing that reads as a
+// letter is left once the placeholders are taken out.
+bool IsMask(std::u16string_view t) {
+  if (!Contains(t, u"%")) return false;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == u'%') {
+      std::size_t j = i + 1;
+      while (j < t.size() && IsAsciiLetter(t[j])) ++j;
+      if (j > i + 1) {
+        if (j < t.size() && t[j] == u'%') ++j;
+        i = j - 1;
+        continue;
+      }
+    }
+    if (IsLetterLike(t[i])) return false;
+  }
+  return true;
+}
+
+// A statement verb first and a clause word later, both in capitals:
+// "SELECT name FROM users", but not "SELECT a file".
+bool IsSql(std::u16string_view t) {
+  static constexpr std::array<std::u16string_view, 8> kVerbs = {
+      u"SELECT", u"INSERT", u"UPDATE", u"DELETE", u"CREATE", u"DROP", u"ALTER", u"PRAGMA"};
+  static constexpr std::array<std::u16string_view, 8> kClauses = {
+      u"FROM", u"INTO", u"SET", u"TABLE", u"WHERE", u"VALUES", u"INDEX", u"VIEW"};
+  bool first = true;
+  for (std::size_t i = 0; i < t.size();) {
+    if (!IsWordChar(t[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < t.size() && IsWordChar(t[end])) ++end;
+    const std::u16string_view word = t.substr(i, end - i);
+    const auto& wanted = first ? kVerbs : kClauses;
+    const bool match = std::find(wanted.begin(), wanted.end(), word) != wanted.end();
+    if (first && !match) return false;
+    if (!first && match) return true;
+    first = false;
+    i = end;
+  }
+  return false;
+}
+
+}  // namespace
+
+Directive DirectiveOf(std::u16string_view code) {
+  const std::size_t start = SkipBlanks(code);
+  std::size_t end = start;
+  while (end < code.size() && IsWordChar(code[end])) ++end;
+  const std::u16string_view word = code.substr(start, end - start);
+  static constexpr std::array<std::u16string_view, 4> kIncludes = {
+      u"IncludeFile", u"XIncludeFile", u"IncludeBinary", u"IncludePath"};
+  for (const std::u16string_view keyword : kIncludes) {
+    if (EqualsNoCase(word, keyword)) return Directive::Include;
+  }
+  if (EqualsNoCase(word, u"Import") || EqualsNoCase(word, u"ImportC")) return Directive::Import;
+  if (EqualsNoCase(word, u"EndImport")) return Directive::EndImport;
+  return Directive::None;
+}
+
+bool IsInlineBackendLine(std::u16string_view line) {
+  const std::size_t first = SkipBlanks(line);
+  return first < line.size() && line[first] == u'!';
+}
+
+bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {
+  std::u16string resolved;
+  if (escaped && Contains(text, u"\\")) {
+    resolved = ResolveEscapes(text);
+    text = resolved;
+  }
+  if (IsMask(text) || Contains(text, u"|*.") || IsSql(text)) return true;
+  const std::u16string_view t = TrimSpaces(text);
+  if (Contains(t, u" ")) return false;
+  return IsFileName(t) || IsAddress(t) || IsCodeIdentifier(t);
+}
+
+bool HoldsUndefinedEscape(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != u'\\') continue;
+    if (i + 1 == text.size() || EscapedChar(text[i + 1]) == 0) return true;
+    ++i;
+  }
+  return false;
+}
+
+}  // namespace qm
