@@ -266,4 +266,25 @@ std::u16string BuildExchangeText(const SourceLines& lines) {
   return text;
 }
 
+std::vector<std::u16string_view> ExchangePieces(std::u16string_view exchange,
+                                                std::size_t max_units) {
+  std::vector<std::u16string_view> pieces;
+  std::size_t start = 0, end = 0;  // the piece being filled: [start, end)
+  while (end < exchange.size()) {
+    std::size_t item_end = exchange.find(u'\r', end);
+    item_end = item_end == std::u16string_view::npos ? exchange.size() : item_end + 1;
+    if (end > start && item_end - start > max_units) {
+      pieces.push_back(exchange.substr(start, end - start));
+      start = end;
+    }
+    end = item_end;
+  }
+  if (end > start) pieces.push_back(exchange.substr(start, end - start));
+  return pieces;
+}
+
+std::size_t CountItems(std::u16string_view exchange) {
+  return static_cast<std::size_t>(std::count(exchange.begin(), exchange.end(), u'\r'));
+}
+
 }  // namespace qm

@@ -108,4 +108,17 @@ class SourceLines {
 // literal in line order, each followed by one CR.
 std::u16string BuildExchangeText(const SourceLines& lines);
 
+// What the translator page takes at once, in UTF-16 code units.
+inline constexpr std::size_t kPieceUnits = 5000;
+
+// Cuts an exchange text into pieces of whole items, each as many as fit in
+// `max_units` code units counting their CRs; an item longer than that is a
+// piece of its own. The pieces are views into `exchange`, in order, and
+// joined give it back. The empty text gives no piece.
+std::vector<std::u16string_view> ExchangePieces(std::u16string_view exchange,
+                                                std::size_t max_units = kPieceUnits);
+
+// Number of items in an exchange text (or a piece of one): its CRs.
+std::size_t CountItems(std::u16string_view exchange);
+
 }  // namespace qm

@@ -36,6 +36,12 @@ TranslatedLines SplitTranslatedText(std::u16string_view text) {
   return lines;
 }
 
+std::size_t CountTranslatedLines(const TranslatedLines& lines) {
+  std::size_t count = lines.size();
+  while (count > 0 && lines[count - 1].empty()) --count;
+  return count;
+}
+
 namespace {
 
 // A translation that cannot go into the string: any double quote in a

@@ -18,6 +18,10 @@ using TranslatedLines = std::vector<std::u16string_view>;
 // kept, and a line end at the very end adds no empty last line.
 TranslatedLines SplitTranslatedText(std::u16string_view text);
 
+// The lines that came back, for comparing with the items sent: empty lines
+// at the very end (which a copy from a page often brings) do not count.
+std::size_t CountTranslatedLines(const TranslatedLines& lines);
+
 struct SpliceResult {
   std::int64_t replaced = 0;  // items whose translation was put in place
   std::int64_t kept = 0;      // items left as they were

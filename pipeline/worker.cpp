@@ -29,6 +29,7 @@ constexpr std::u16string_view kCreationErrorTitle = u"File Creation Error";
 constexpr std::u16string_view kCreationErrorText = u"could`nt Create Temp Purebasic file\n";
 constexpr std::u16string_view kReadErrorTitle = u"File Read Error";
 constexpr std::u16string_view kSavedRow = u"Translation Saved";
+constexpr std::u16string_view kFailedRow = u"Translation Failed";
 constexpr std::u16string_view kScratchName = u"btex";
 
 std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
@@ -101,7 +102,7 @@ class Worker {
                             Concat({u"Could not read ", path, u"\n", platform_.ErrorText(error)}),
                             stop_);
       if (Stopped()) return false;
-      return Complete();
+      return Complete(false);
     }
     for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
       ShowCount(kLineCountField, u"TCL: ", ++state_.TotalLineCount);
@@ -115,24 +116,44 @@ class Worker {
     const std::u16string exchange = BuildExchangeText(state_.SourceLines);
 
     std::u16string translated;
-    if (!HandOff(exchange, name, translated)) return false;
+    const std::vector<std::u16string_view> pieces = ExchangePieces(exchange);
+    if (pieces.size() <= 1) {
+      if (!HandOff(exchange, Concat({u"CURRENT FILE: ", name}), translated)) return false;
+    } else {
+      // The translator page takes only so much at once: one hand-off per
+      // piece, and the confirmed pieces joined in order.
+      for (std::size_t k = 0; k < pieces.size(); ++k) {
+        const std::u16string field =
+            Concat({u"CURRENT FILE: ", name, u"  (part ",
+                    ToDecimal(static_cast<std::int64_t>(k + 1)), u" of ",
+                    ToDecimal(static_cast<std::int64_t>(pieces.size())), u")"});
+        std::u16string piece_translation;
+        if (!HandOff(pieces[k], field, piece_translation)) return false;
+        AppendPieceTranslation(pieces[k], piece_translation, translated);
+      }
+    }
     ReadBack(std::move(translated));
-    Output(name);
-    return Complete();
+    return Complete(Output(name));
   }
 
-  // Puts the exchange text on the clipboard and polls until the user
-  // confirms a changed clipboard text.
-  bool HandOff(const std::u16string& exchange, std::u16string_view name,
+  // Puts one exchange text (or piece) on the clipboard and polls until the
+  // user confirms a changed clipboard text. A poll that cannot read the
+  // clipboard (another program holds it) is no change.
+  bool HandOff(std::u16string_view exchange, std::u16string_view field,
                std::u16string& translated) {
     platform_.ClearClipboard();
     platform_.SetClipboardText(exchange);
     state_.StatusState.Set(kReadyState);
-    Left(kCurrentFileField, Concat({u"CURRENT FILE: ", name}));
+    Left(kCurrentFileField, field);
+    const std::size_t sent = CountItems(exchange);
     for (bool confirmed = false; !confirmed;) {
-      if (std::u16string clipboard; platform_.ClipboardTextDiffers(exchange, clipboard)) {
-        const Answer answer =
-            platform_.AskYesNo(kChangedTitle, ConfirmationText(clipboard), stop_);
+      std::u16string clipboard;
+      if (platform_.PollClipboard(exchange, clipboard) == ClipboardPoll::Changed) {
+        const std::size_t returned = CountTranslatedLines(SplitTranslatedText(clipboard));
+        std::u16string text = ConfirmationText(clipboard);
+        if (returned != sent) text += CountWarning(returned, sent);
+        const Answer answer = platform_.AskYesNo(
+            kChangedTitle, text, returned == sent ? DefaultButton::Yes : DefaultButton::No, stop_);
         if (answer == Answer::Stopped) return false;
         if (answer == Answer::Yes) {
           confirmed = true;
@@ -146,6 +167,23 @@ class Worker {
     return true;
   }
 
+  // Adds one piece's confirmed translation to the joined one: exactly one
+  // line per item of the piece, so that a piece that came back short or long
+  // never moves the lines of the pieces after it. Missing lines keep the
+  // item's own text; extra lines are dropped.
+  static void AppendPieceTranslation(std::u16string_view piece, std::u16string_view translation,
+                                     std::u16string& joined) {
+    const TranslatedLines lines = SplitTranslatedText(translation);
+    const std::size_t returned = CountTranslatedLines(lines);
+    std::size_t index = 0;
+    for (std::size_t start = 0; start < piece.size(); ++index) {
+      const std::size_t end = piece.find(u'\r', start);
+      const std::u16string_view item = piece.substr(start, end - start);
+      joined.append(index < returned ? lines[index] : item).append(1, u'\r');
+      start = end + 1;
+    }
+  }
+
   void ReadBack(std::u16string translated) {
     // The scratch copy is kept for the user; the lines come from memory, so
     // a scratch file that cannot be written loses nothing.
@@ -156,24 +194,28 @@ class Worker {
     state_.TranslatedLines = SplitTranslatedText(state_.TranslatedText);
   }
 
-  void Output(std::u16string_view name) {
+  // Writes the translated file; false when it could not be written.
+  bool Output(std::u16string_view name) {
     const std::u16string target = fs::JoinPath(state_.DestinationFolder, name);
     const int error = WriteOutputFile(target, state_.SourceLines, state_.TranslatedLines);
     if (error != 0) {
       platform_.ShowMessage(kCreationErrorTitle,
                             Concat({kCreationErrorText, platform_.ErrorText(error)}), stop_);
     }
+    return error == 0;
   }
 
-  bool Complete() {
+  // The end of a file's turn; `saved` tells whether its output was written.
+  // Only saved files count as translated.
+  bool Complete(bool saved) {
     state_.ClearFileLists();
     platform_.SetClipboardText(u"");
-    platform_.InsertRow(state_.Controls.TranslatedListView, 0, kSavedRow);
-    ShowCount(kStateField, u"Files Translated:  ", ++saved_);
+    platform_.InsertRow(state_.Controls.TranslatedListView, 0, saved ? kSavedRow : kFailedRow);
+    if (saved) ++saved_;
+    ShowCount(kStateField, u"Files Translated:  ", saved_);
     Left(kFileCountField,
          Concat({u"Files: ", ToDecimal(static_cast<std::int64_t>(state_.ProjectFiles.size())),
-                 u"   FILES TRANSLATED -->  ",
-                 ToDecimal(platform_.RowCount(state_.Controls.TranslatedListView))}));
+                 u"   FILES TRANSLATED -->  ", ToDecimal(saved_)}));
     return reset_(stop_) && !Stopped();
   }
 
@@ -210,6 +252,12 @@ class Worker {
 
 std::u16string ConfirmationText(std::u16string_view clipboard) {
   return Concat({clipboard.substr(0, kPreviewLength), kQuestion});
+}
+
+std::u16string CountWarning(std::size_t returned, std::size_t sent) {
+  return Concat({u"\r\rWARNING: ", ToDecimal(static_cast<std::int64_t>(returned)),
+                 u" lines came back for ", ToDecimal(static_cast<std::int64_t>(sent)),
+                 u" sent. Lines after a missing or extra one would land in the wrong places."});
 }
 
 void RunWorker(Platform& platform, RunState& state, const WebViewReset& reset_web_view,

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -63,6 +64,15 @@ struct Event {
 };
 
 enum class Answer { Yes, No, Stopped };
+// The button of a Yes/No box that Enter presses.
+enum class DefaultButton { Yes, No };
+
+// What a poll of the clipboard found.
+enum class ClipboardPoll {
+  Same,        // the text is the one the caller knows
+  Changed,     // another text, or none
+  Unreadable,  // the clipboard could not be read at all (held by another program)
+};
 
 // A thread started through the platform. Its body gets a stop token: every
 // wait of the platform returns early once a stop is requested, which is how
@@ -122,24 +132,29 @@ class Platform {
   // answered it, or at once (closing the box) when `stop` is requested.
   virtual void ShowMessage(std::u16string_view title, std::u16string_view text,
                            std::stop_token stop) = 0;
-  // Modal Yes/No box with the warning icon. Returns Stopped, closing the box,
-  // as soon as `stop` is requested.
+  // Modal Yes/No box with the warning icon; Enter presses `default_button`.
+  // Returns Stopped, closing the box, as soon as `stop` is requested.
   virtual Answer AskYesNo(std::u16string_view title, std::u16string_view text,
-                          std::stop_token stop) = 0;
+                          DefaultButton default_button, std::stop_token stop) = 0;
 
   // --- Clipboard (Unicode text only) ---
   virtual void ClearClipboard() = 0;
   virtual bool SetClipboardText(std::u16string_view text) = 0;
+  // The clipboard's text: "" when it holds no text, nullopt when it could
+  // not be read at all (another program holds it open, or its owner does
+  // not answer in time).
+  virtual std::optional<std::u16string> ReadClipboardText() = 0;
   // "" when the clipboard holds no text or cannot be read.
-  virtual std::u16string ClipboardText() = 0;
-  // Whether the clipboard's text (as ClipboardText reads it) differs from
-  // `known`; only then is it put into `text`. A backend that can compare in
-  // place saves a poll from copying a large text it already knows.
-  virtual bool ClipboardTextDiffers(std::u16string_view known, std::u16string& text) {
-    std::u16string current = ClipboardText();
-    if (current == known) return false;
-    text = std::move(current);
-    return true;
+  std::u16string ClipboardText() { return ReadClipboardText().value_or(std::u16string()); }
+  // Compares the clipboard's text with `known`; only when it is Changed is
+  // the new text put into `text` ("" for none). A backend that can compare
+  // in place saves a poll from copying a large text it already knows.
+  virtual ClipboardPoll PollClipboard(std::u16string_view known, std::u16string& text) {
+    std::optional<std::u16string> current = ReadClipboardText();
+    if (!current) return ClipboardPoll::Unreadable;
+    if (*current == known) return ClipboardPoll::Same;
+    text = std::move(*current);
+    return ClipboardPoll::Changed;
   }
 
   // --- System ---

@@ -89,7 +89,7 @@ TEST(HeadlessClock, AStopEndsWaitsAndOpenDialogsAtOnce) {
     recorder.Add(platform.Wait(10s, stop) ? "waited" : "wait stopped");
   });
   auto asker = platform.StartThread("asker", [&](std::stop_token stop) {
-    const Answer answer = platform.AskYesNo(u"Q", u"?", stop);
+    const Answer answer = platform.AskYesNo(u"Q", u"?", DefaultButton::Yes, stop);
     recorder.Add(answer == Answer::Stopped ? "box stopped" : "answered");
     platform.ShowMessage(u"M", u"text", stop);  // already stopped: returns at once
     recorder.Add("message done");
@@ -193,7 +193,7 @@ TEST(HeadlessDialogs, RespondersAnswerAndUnansweredBoxesWaitForTheUser) {
   Answer answer = Answer::Stopped;
   auto main = platform.StartThread("main", [&](std::stop_token stop) {
     folder = platform.ChooseFolder(u"Pick", u"/start/");
-    answer = platform.AskYesNo(u"Sure?", u"text", stop);
+    answer = platform.AskYesNo(u"Sure?", u"text", DefaultButton::Yes, stop);
   });
   platform.Settle();
   ASSERT_TRUE(platform.OpenDialog().has_value());

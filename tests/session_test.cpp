@@ -393,8 +393,17 @@ TEST(Session, AFileThatCannotBeReadIsReportedAndNotOverwritten) {
   EXPECT_EQ(YesNoBoxes(session), 1) << "nothing to hand off for the missing file";
   EXPECT_EQ(ReadBytes(project.destination + kSep + "Alpha.pb"), "precious\r\n");
   EXPECT_EQ(ReadBytes(project.destination + kSep + "Common.pbi"), "; X\r\n#Greeting$ = \"Y\"\r\n");
-  EXPECT_TRUE(InOrder(Texts(session->FieldHistory(0)),
-                      {u"Files: 2   FILES TRANSLATED -->  2"}));
+  // Only the file that was written counts as translated.
+  const std::vector<std::u16string> counts = Texts(session->FieldHistory(0));
+  EXPECT_TRUE(InOrder(counts, {u"Files: 2   FILES TRANSLATED -->  1"}));
+  EXPECT_FALSE(InOrder(counts, {u"Files: 2   FILES TRANSLATED -->  2"}));
+  const std::vector<std::string> log = session->Log();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& line) {
+                            return line.find("InsertRow(TranslatedListView, 0, \"Translation "
+                                             "Failed\")") != std::string::npos;
+                          }),
+            1);
   EXPECT_EQ(session.Close(), 0);
 }
 
@@ -417,8 +426,9 @@ TEST(Session, ADestinationThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(dialogs.back().text,
             u"could`nt Create Temp Purebasic file\n" + fs::ErrorText(kNoSuchFolder));
   EXPECT_EQ(session->Rows("TranslatedListView"),
-            std::vector<std::u16string>{u"Translation Saved"});
-  EXPECT_EQ(session->Field(0), u"Files: 2   FILES TRANSLATED -->  1");
+            std::vector<std::u16string>{u"Translation Failed"});
+  EXPECT_EQ(session->Field(0), u"Files: 2   FILES TRANSLATED -->  0");
+  EXPECT_EQ(session->Field(1), u"Files Translated:  0");
 
   // The next file comes up all the same.
   ASSERT_TRUE(session->RunUntil(

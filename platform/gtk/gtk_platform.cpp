@@ -328,12 +328,15 @@ class GtkPlatform final : public Platform {
 
   void ShowMessage(std::u16string_view title, std::u16string_view text,
                    std::stop_token stop) override {
-    Box(title, text, false, std::move(stop));
+    Box(title, text, BoxKind::Message, std::move(stop));
   }
 
   Answer AskYesNo(std::u16string_view title, std::u16string_view text,
-                  std::stop_token stop) override {
-    const std::optional<int> response = Box(title, text, true, std::move(stop));
+                  DefaultButton default_button, std::stop_token stop) override {
+    const std::optional<int> response =
+        Box(title, text, default_button == DefaultButton::No ? BoxKind::QuestionNo
+                                                             : BoxKind::QuestionYes,
+            std::move(stop));
     if (!response) return Answer::Stopped;
     return *response == GTK_RESPONSE_YES ? Answer::Yes : Answer::No;
   }
@@ -369,31 +372,55 @@ class GtkPlatform final : public Platform {
     });
   }
 
-  std::u16string ClipboardText() override {
-    return calls_.Call<std::u16string>([this] {
+  std::optional<std::u16string> ReadClipboardText() override {
+    return calls_.Call<std::optional<std::u16string>>([this]() -> std::optional<std::u16string> {
       GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
       // While nobody has copied since, the clipboard holds what this program
       // put there: no need to fetch it through the selection again.
       if (gtk_clipboard_get_owner(clipboard) == clipboard_owner_) return clipboard_text_;
-      // UTF8_STRING as it stands: GTK's text accessor would turn every CR
-      // into LF, and the exchange text's CRs must compare as they are.
-      if (GtkSelectionData* data =
-              gtk_clipboard_wait_for_contents(clipboard, gdk_atom_intern_static_string("UTF8_STRING"))) {
+      GdkAtom* targets = nullptr;
+      gint count = 0;
+      if (!gtk_clipboard_wait_for_targets(clipboard, &targets, &count)) {
+        // Nobody owns the clipboard (no text), or its owner did not answer.
+        if (ClipboardHasOwner()) return std::nullopt;
+        return std::u16string();
+      }
+      const GdkAtom utf8_atom = gdk_atom_intern_static_string("UTF8_STRING");
+      bool utf8 = false;
+      for (gint i = 0; i < count; ++i) utf8 = utf8 || targets[i] == utf8_atom;
+      const bool text = gtk_targets_include_text(targets, count) != FALSE;
+      g_free(targets);
+      if (utf8) {
+        // UTF8_STRING as it stands: GTK's text accessor would turn every CR
+        // into LF, and the exchange text's CRs must compare as they are.
+        GtkSelectionData* data = gtk_clipboard_wait_for_contents(clipboard, utf8_atom);
+        if (data == nullptr) return std::nullopt;  // offered, but not delivered
         const gint length = gtk_selection_data_get_length(data);
-        std::u16string result;
+        std::optional<std::u16string> result;
         if (length >= 0) {
           const auto* bytes = reinterpret_cast<const char*>(gtk_selection_data_get_data(data));
           result = DecodeUtf8(std::string_view(bytes, static_cast<std::size_t>(length)));
         }
         gtk_selection_data_free(data);
-        if (length >= 0) return result;
+        return result;
       }
+      if (!text) return std::u16string();  // an image, files: no text
       // Owners that offer only older text forms.
-      gchar* text = gtk_clipboard_wait_for_text(clipboard);
-      std::u16string result = FromUtf8(text);
-      g_free(text);
+      gchar* older = gtk_clipboard_wait_for_text(clipboard);
+      if (older == nullptr) return std::nullopt;
+      std::u16string result = FromUtf8(older);
+      g_free(older);
       return result;
     });
+  }
+
+  // Whether any program owns the CLIPBOARD selection (X11 only; elsewhere
+  // an unanswered clipboard reads as one without text).
+  static bool ClipboardHasOwner() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!GDK_IS_X11_DISPLAY(display)) return false;
+    Display* x = GDK_DISPLAY_XDISPLAY(display);
+    return XGetSelectionOwner(x, XInternAtom(x, "CLIPBOARD", False)) != None;
   }
 
   // --- System --------------------------------------------------------------
@@ -531,7 +558,10 @@ class GtkPlatform final : public Platform {
 
   // --- Message boxes ---
 
-  GtkWidget* MakeBox(std::u16string_view title, std::u16string_view text, bool question) {
+  enum class BoxKind { Message, QuestionYes, QuestionNo };  // Questions name their default
+
+  GtkWidget* MakeBox(std::u16string_view title, std::u16string_view text, BoxKind kind) {
+    const bool question = kind != BoxKind::Message;
     // Owned by the main window while it is the active one.
     GtkWindow* owner = window_ != nullptr && gtk_window_is_active(GTK_WINDOW(window_))
                            ? GTK_WINDOW(window_)
@@ -548,11 +578,13 @@ class GtkPlatform final : public Platform {
       gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(dialog), icon);
       G_GNUC_END_IGNORE_DEPRECATIONS
       gtk_widget_show(icon);
-      gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_YES);
+      gtk_dialog_set_default_response(
+          GTK_DIALOG(dialog), kind == BoxKind::QuestionNo ? GTK_RESPONSE_NO : GTK_RESPONSE_YES);
     } else {
       gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
     }
-    Trace(std::string(question ? "question " : "message ") + Utf8(title));
+    Trace(std::string(question ? "question " : "message ") + Utf8(title) +
+          (kind == BoxKind::QuestionNo ? " (default No)" : ""));
     return dialog;
   }
 
@@ -569,10 +601,10 @@ class GtkPlatform final : public Platform {
   }
 
   // Shows a box and waits for its answer; nullopt when `stop` closed it.
-  std::optional<int> Box(std::u16string_view title, std::u16string_view text, bool question,
+  std::optional<int> Box(std::u16string_view title, std::u16string_view text, BoxKind kind,
                          std::stop_token stop) {
     if (calls_.OnMain()) {
-      GtkWidget* dialog = MakeBox(title, text, question);
+      GtkWidget* dialog = MakeBox(title, text, kind);
       const int response = gtk_dialog_run(GTK_DIALOG(dialog));
       gtk_widget_destroy(dialog);
       return response;
@@ -582,8 +614,8 @@ class GtkPlatform final : public Platform {
     // Not modal: the main window stays closable while the box waits, and a
     // close ends the run.
     calls_.Run([this, state, title = std::u16string(title), text = std::u16string(text),
-               question] {
-      GtkWidget* dialog = MakeBox(title, text, question);
+               kind] {
+      GtkWidget* dialog = MakeBox(title, text, kind);
       state->dialog = dialog;
       g_signal_connect_data(
           dialog, "response", G_CALLBACK(OnBoxResponse), new std::shared_ptr<BoxState>(state),

@@ -212,16 +212,18 @@ void HeadlessPlatform::RemoveAllRows(ControlId list) {
 
 std::optional<Reply> HeadlessPlatform::OpenAndWait(Dialog::Kind kind, std::u16string_view title,
                                                    std::u16string_view text,
-                                                   std::stop_token stop) {
+                                                   std::stop_token stop,
+                                                   DefaultButton default_button) {
   Responder responder;
   Dialog dialog;
   {
     Lock lock(mutex_);
-    dialog = {kind, std::u16string(title), std::u16string(text), now_ms_, t_thread_name};
+    dialog = {kind, std::u16string(title), std::u16string(text), now_ms_, t_thread_name,
+              default_button};
     dialogs_.push_back(dialog);
     static constexpr const char* kNames[] = {"ChooseFolder", "ShowMessage", "AskYesNo"};
     Record(std::string(kNames[static_cast<int>(kind)]) + "(" + Quote(title) + ", " + Quote(text) +
-           ")");
+           (default_button == DefaultButton::No ? ", default No)" : ")"));
     responder = responder_;
   }
   // The responder plays the user on this thread, outside the lock, so that
@@ -258,8 +260,9 @@ void HeadlessPlatform::ShowMessage(std::u16string_view title, std::u16string_vie
 }
 
 Answer HeadlessPlatform::AskYesNo(std::u16string_view title, std::u16string_view text,
-                                  std::stop_token stop) {
-  const std::optional<Reply> reply = OpenAndWait(Dialog::Kind::YesNo, title, text, stop);
+                                  DefaultButton default_button, std::stop_token stop) {
+  const std::optional<Reply> reply =
+      OpenAndWait(Dialog::Kind::YesNo, title, text, stop, default_button);
   if (!reply) return Answer::Stopped;
   return reply->answer == Answer::Yes ? Answer::Yes : Answer::No;
 }
@@ -281,21 +284,22 @@ bool HeadlessPlatform::SetClipboardText(std::u16string_view text) {
   return true;
 }
 
-std::u16string HeadlessPlatform::ClipboardText() {
+std::optional<std::u16string> HeadlessPlatform::ReadClipboardText() {
   Lock lock(mutex_);
   Record("ClipboardText()");
-  if (clipboard_busy_ || !clipboard_) return {};
+  if (clipboard_busy_) return std::nullopt;
+  if (!clipboard_) return std::u16string();
   return *clipboard_;
 }
 
-bool HeadlessPlatform::ClipboardTextDiffers(std::u16string_view known, std::u16string& text) {
+ClipboardPoll HeadlessPlatform::PollClipboard(std::u16string_view known, std::u16string& text) {
   Lock lock(mutex_);
   Record("ClipboardText()");
-  const std::u16string_view current =
-      clipboard_busy_ || !clipboard_ ? std::u16string_view() : std::u16string_view(*clipboard_);
-  if (current == known) return false;
+  if (clipboard_busy_) return ClipboardPoll::Unreadable;
+  const std::u16string_view current = clipboard_ ? std::u16string_view(*clipboard_) : u"";
+  if (current == known) return ClipboardPoll::Same;
   text = Copy(current);
-  return true;
+  return ClipboardPoll::Changed;
 }
 
 // --- System ---------------------------------------------------------------

@@ -40,6 +40,7 @@ struct Dialog {
   std::u16string text;  // a chooser's initial folder
   std::int64_t opened_at_ms = 0;
   std::string thread;  // the thread that opened it
+  DefaultButton default_button = DefaultButton::Yes;  // Yes/No boxes
 };
 
 // The user's answer to a dialog: the folder a chooser returns ("" cancels),
@@ -95,11 +96,11 @@ class HeadlessPlatform final : public Platform {
   void ShowMessage(std::u16string_view title, std::u16string_view text,
                    std::stop_token stop) override;
   Answer AskYesNo(std::u16string_view title, std::u16string_view text,
-                  std::stop_token stop) override;
+                  DefaultButton default_button, std::stop_token stop) override;
   void ClearClipboard() override;
   bool SetClipboardText(std::u16string_view text) override;
-  std::u16string ClipboardText() override;
-  bool ClipboardTextDiffers(std::u16string_view known, std::u16string& text) override;
+  std::optional<std::u16string> ReadClipboardText() override;
+  ClipboardPoll PollClipboard(std::u16string_view known, std::u16string& text) override;
   std::u16string DesktopFolder() override;
   std::u16string PrivateTempFolder() override;
   std::u16string ErrorText(int code) override;
@@ -119,8 +120,8 @@ class HeadlessPlatform final : public Platform {
   // Copies a text, or something that is not text (an image, a file).
   void UserCopies(std::u16string_view text);
   void UserCopiesNonText();
-  // While busy, another program holds the clipboard: reads give "" and
-  // writes fail.
+  // While busy, another program holds the clipboard: it cannot be read
+  // (ClipboardText gives "") and writes fail.
   void SetClipboardBusy(bool busy);
   void FailNextThreadStart();
 
@@ -215,7 +216,8 @@ class HeadlessPlatform final : public Platform {
   // Wakes the earliest wait due at or before `until`; false when none is.
   bool WakeNextDue(Lock& lock, std::int64_t until);
   std::optional<Reply> OpenAndWait(Dialog::Kind kind, std::u16string_view title,
-                                          std::u16string_view text, std::stop_token stop);
+                                   std::u16string_view text, std::stop_token stop,
+                                   DefaultButton default_button = DefaultButton::Yes);
 
   mutable std::mutex mutex_;
   std::condition_variable_any changed_;

@@ -461,8 +461,10 @@ class Win32Platform final : public Platform {
   }
 
   Answer AskYesNo(std::u16string_view title, std::u16string_view text,
-                  std::stop_token stop) override {
-    const int pressed = Box(title, text, MB_YESNO | MB_ICONEXCLAMATION, std::move(stop));
+                  DefaultButton default_button, std::stop_token stop) override {
+    const UINT type = MB_YESNO | MB_ICONEXCLAMATION |
+                      (default_button == DefaultButton::No ? MB_DEFBUTTON2 : MB_DEFBUTTON1);
+    const int pressed = Box(title, text, type, std::move(stop));
     if (pressed == 0) return Answer::Stopped;
     return pressed == IDYES ? Answer::Yes : Answer::No;
   }
@@ -503,24 +505,28 @@ class Win32Platform final : public Platform {
     });
   }
 
-  std::u16string ClipboardText() override {
-    return calls_.Call<std::u16string>([this] {
-      std::u16string text;
-      if (!::IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboardWithRetry()) {
-        return text;
+  std::optional<std::u16string> ReadClipboardText() override {
+    return calls_.Call<std::optional<std::u16string>>([this] { return ReadClipboard(); });
+  }
+
+  ClipboardPoll PollClipboard(std::u16string_view known, std::u16string& text) override {
+    return calls_.Call<ClipboardPoll>([this, known, &text] {
+      // Every change of the clipboard's content bumps its sequence number:
+      // while it stands still, a text found equal stays equal.
+      const DWORD sequence = ::GetClipboardSequenceNumber();
+      if (sequence != 0 && sequence == same_sequence_ && known == same_text_) {
+        return ClipboardPoll::Same;
       }
-      if (HANDLE memory = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* data = static_cast<const char16_t*>(::GlobalLock(memory))) {
-          // Up to the terminating NUL, never past the block's end.
-          const std::size_t units = ::GlobalSize(memory) / sizeof(char16_t);
-          std::size_t length = 0;
-          while (length < units && data[length] != u'\0') ++length;
-          text.assign(data, length);
-          ::GlobalUnlock(memory);
-        }
+      std::optional<std::u16string> current = ReadClipboard();
+      if (!current) return ClipboardPoll::Unreadable;
+      if (*current == known) {
+        same_sequence_ = sequence;
+        same_text_ = std::move(*current);
+        return ClipboardPoll::Same;
       }
-      ::CloseClipboard();
-      return text;
+      same_sequence_ = 0;
+      text = std::move(*current);
+      return ClipboardPoll::Changed;
     });
   }
 
@@ -693,6 +699,27 @@ class Win32Platform final : public Platform {
           (align == FieldAlign::Center ? " center " : " left ") + EncodeUtf8(text));
   }
 
+  // The clipboard's text, on the main thread: "" when it holds none,
+  // nullopt when it stays held open by another program or its text cannot
+  // be had.
+  std::optional<std::u16string> ReadClipboard() {
+    if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) return std::u16string();
+    if (!OpenClipboardWithRetry()) return std::nullopt;
+    std::optional<std::u16string> text;
+    if (HANDLE memory = ::GetClipboardData(CF_UNICODETEXT)) {
+      if (const auto* data = static_cast<const char16_t*>(::GlobalLock(memory))) {
+        // Up to the terminating NUL, never past the block's end.
+        const std::size_t units = ::GlobalSize(memory) / sizeof(char16_t);
+        std::size_t length = 0;
+        while (length < units && data[length] != u'\0') ++length;
+        text.emplace(data, length);
+        ::GlobalUnlock(memory);
+      }
+    }
+    ::CloseClipboard();
+    return text;
+  }
+
   bool OpenClipboardWithRetry() {
     // Another program may hold the clipboard for a moment.
     for (int attempt = 0; attempt < 10; ++attempt) {
@@ -808,6 +835,10 @@ class Win32Platform final : public Platform {
   std::vector<Control> controls_;  // id = index + 1
   std::deque<Event> events_;
   AtlHost atl_;
+  // The clipboard's sequence number when a poll last found it equal to the
+  // text it was given (main thread only; 0: none).
+  DWORD same_sequence_ = 0;
+  std::u16string same_text_;
 
   MainThreadCalls calls_{
       [this] { return ::PostMessageW(dispatcher_, kDrainMessage, 0, 0) != FALSE; },

@@ -133,7 +133,7 @@ TEST_F(Win32PlatformTest, AWorkersBoxIsAnsweredOrEndedByAStop) {
     std::atomic<bool> returned{false};
     auto thread = platform_->StartThread("box", [&](std::stop_token stop) {
       if (c.question) {
-        answer = platform_->AskYesNo(u"Quillmark Test Box", u"Line one\rLine two", stop);
+        answer = platform_->AskYesNo(u"Quillmark Test Box", u"Line one\rLine two", DefaultButton::Yes, stop);
       } else {
         platform_->ShowMessage(u"Quillmark Test Box", u"Text", stop);
         answer = stop.stop_requested() ? Answer::Stopped : Answer::Yes;
@@ -159,7 +159,7 @@ TEST_F(Win32PlatformTest, AStopBeforeTheBoxMeansNoBox) {
   std::atomic<Answer> answer{Answer::Yes};
   auto thread = platform_->StartThread("box", [&](std::stop_token stop) {
     while (!stop.stop_requested()) ::Sleep(1);
-    answer = platform_->AskYesNo(u"Quillmark Test Box", u"never shown", stop);
+    answer = platform_->AskYesNo(u"Quillmark Test Box", u"never shown", DefaultButton::Yes, stop);
   });
   ASSERT_NE(thread, nullptr);
   thread->RequestStop();
