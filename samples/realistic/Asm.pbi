@@ -24,10 +24,6 @@ CompilerIf #PB_Compiler_OS = #PB_OS_Windows
       Asm_Sleep(ms.l) As "Sleep"
     EndImport
   CompilerEndIf
-
-  Import "user32.lib"
-    Asm_MessageBeep.l(Type.l) As "MessageBeep"  ; used for the "ding" on errors
-  EndImport
 CompilerElse
   ImportC "-lm"
     Asm_cbrt.d(x.d) As "cbrt"

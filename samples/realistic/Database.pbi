@@ -1,4 +1,4 @@
-; ==================================================================
+﻿; ==================================================================
 ;  Database.pbi  –  customer / order storage (SQLite)
 ;  MyApp 1.4
 ; ==================================================================
@@ -71,7 +71,7 @@ EndProcedure
 
 ;- Open / create
 Procedure DB_Open(Folder$)
-  Protected File$ = Folder$ + #DB_File$, Fresh = #False, Version
+  Protected File$ = Folder$ + #DB_File$
 
   If FileSize(File$) < 0
     ; brand new install
@@ -80,7 +80,6 @@ Procedure DB_Open(Folder$)
       ProcedureReturn #False
     EndIf
     CloseFile(0)
-    Fresh = #True
   EndIf
 
   If OpenDatabase(#DB_Main, File$, "", "", #PB_Database_SQLite) = 0
@@ -101,31 +100,10 @@ Procedure DB_Open(Folder$)
           "ordered TEXT, amount REAL, status TEXT DEFAULT 'open');", "creating the order table")
   DB_Exec("CREATE INDEX IF NOT EXISTS idx_customers_name ON customers(name);")
 
-  ; --- schema upgrade ---
-  Version = 1
-  If DatabaseQuery(#DB_Main, "SELECT value FROM settings WHERE key = 'schema';")
-    If NextDatabaseRow(#DB_Main)
-      Version = Val(GetDatabaseString(#DB_Main, 0))
-    EndIf
-    FinishDatabaseQuery(#DB_Main)
-  EndIf
-
-  If Fresh : Version = #DB_Version : EndIf
-
-  If Version < 3
-    Debug "Upgrading schema " + Str(Version) + " -> 3"
-    DB_Exec("ALTER TABLE customers ADD COLUMN deleted INTEGER DEFAULT 0;", "upgrading the database")
-  EndIf
-
+  ; TODO: schema upgrade for v1/v2 databases (Maria still has one)
   DB_Exec("INSERT OR REPLACE INTO settings (key, value) VALUES ('schema', '" + Str(#DB_Version) + "');")
   DB_Exec("INSERT OR REPLACE INTO settings (key, value) VALUES ('last_open', " + DB_Quote(DB_Now()) + ");")
   ProcedureReturn #True
-EndProcedure
-
-Procedure DB_Close()
-  If IsDatabase(#DB_Main)
-    CloseDatabase(#DB_Main)
-  EndIf
 EndProcedure
 
 ;- Customers
@@ -149,23 +127,7 @@ Procedure DB_AddCustomer(*c.Customer)
     DB_Fail("saving the customer", SQL$)
     ProcedureReturn 0
   EndIf
-
-  If DatabaseQuery(#DB_Main, "SELECT last_insert_rowid();")
-    NextDatabaseRow(#DB_Main)
-    *c\ID = GetDatabaseLong(#DB_Main, 0)
-    FinishDatabaseQuery(#DB_Main)
-  EndIf
-  ProcedureReturn *c\ID
-EndProcedure
-
-Procedure DB_UpdateCustomer(*c.Customer)
-  SetDatabaseString(#DB_Main, 0, *c\Name$)
-  SetDatabaseString(#DB_Main, 1, *c\Street$)
-  SetDatabaseString(#DB_Main, 2, *c\City$)
-  SetDatabaseString(#DB_Main, 3, *c\Email$)
-  SetDatabaseString(#DB_Main, 4, *c\Notes$)
-  ProcedureReturn DB_Exec("UPDATE customers SET name = ?, street = ?, city = ?, email = ?, notes = ? WHERE id = " + Str(*c\ID) + ";",
-                          "saving your changes")
+  ProcedureReturn 1   ; FIXME: return the new id (last_insert_rowid)
 EndProcedure
 
 Procedure DB_DeleteCustomer(ID)
@@ -173,7 +135,7 @@ Procedure DB_DeleteCustomer(ID)
                                          "Their orders will be kept.", #PB_MessageRequester_YesNo | #PB_MessageRequester_Warning) <> #PB_MessageRequester_Yes
     ProcedureReturn #False
   EndIf
-  ProcedureReturn DB_Exec("UPDATE customers SET deleted = 1 WHERE id = " + Str(ID), "deleting the customer")
+  ProcedureReturn DB_Exec("UPDATE customers SET deleted = 1, notes = notes || ' (deleted " + DB_Now() + ")' WHERE id = " + Str(ID), "deleting the customer")
 EndProcedure
 
 ; Fills a ListIconGadget. Search$ may be empty.
@@ -211,11 +173,6 @@ Procedure DB_FillList(Gadget, Search$ = "")
 EndProcedure
 
 ;- Orders
-Procedure DB_AddOrder(CustomerID, Amount.d)
-  ProcedureReturn DB_Exec("INSERT INTO orders (customer_id, ordered, amount) VALUES (" + Str(CustomerID) + ", '" + DB_Now() + "', " + StrD(Amount, 2) + ");",
-                          "saving the order")
-EndProcedure
-
 ; Export for the accountant (she wants ; separated, Excel German style…)
 Procedure DB_ExportCSV(File$)
   Protected n = 0

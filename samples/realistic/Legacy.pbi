@@ -1,19 +1,19 @@
 ; ****************************************************
 ; *  Legacy.pbi - Altes Dateiformat (Kunden.dat)
 ; *  Version 1.2 vom 14.03.2011
-; *  Autor: K. MÃ¼ller
+; *  Autor: K. Müller
 ; ****************************************************
 ;
 ; Achtung: Diese Datei ist noch im ANSI-Format gespeichert!
-; Nicht mit UTF-8 Ã¶ffnen, sonst gehen die Umlaute kaputt.
+; Nicht mit UTF-8 öffnen, sonst gehen die Umlaute kaputt.
 ;
 ; Das alte Format (fester Satzaufbau, 256 Bytes pro Satz):
 ;   Kennung "KDNR" + Version (Word)
-;   danach SÃ¤tze mit Name, StraÃŸe, Ort, PLZ
+;   danach Sätze mit Name, Straße, Ort, PLZ
 ;
-; Ã„nderungen:
-;   14.03.2011  GrÃ¶ÃŸe der SÃ¤tze von 200 auf 256 Bytes erhÃ¶ht
-;   02.02.2012  Fehler beim Einlesen von â€žleerenâ€œ SÃ¤tzen behoben
+; Änderungen:
+;   14.03.2011  Größe der Sätze von 200 auf 256 Bytes erhöht
+;   02.02.2012  Fehler beim Einlesen von „leeren“ Sätzen behoben
 
 DeclareModule Legacy
   #Kennung$   = "KDNR"
@@ -25,7 +25,7 @@ DeclareModule Legacy
     Strasse.s
     PLZ.s
     Ort.s
-    Umsatz.d      ; in Euro (frÃ¼her DM!)
+    Umsatz.d      ; in Euro (früher DM!)
   EndStructure
 
   Declare   Import(Datei$)
@@ -38,7 +38,7 @@ Module Legacy
 
   Global NewList Kunden.Kunde()
 
-  ; Liest einen String fester LÃ¤nge und schneidet Leerzeichen ab
+  ; Liest einen String fester Länge und schneidet Leerzeichen ab
   Procedure.s LeseFeld(Datei, Laenge)
     Protected *Puffer = AllocateMemory(Laenge + 1), Text$
     ReadData(Datei, *Puffer, Laenge)
@@ -56,7 +56,7 @@ Module Legacy
     If FileSize(Pfad$) <> -2
       Pfad$ = GetCurrentDirectory()
     EndIf
-    ProcedureReturn OpenFileRequester("Datei Ã¶ffnen", Pfad$, Muster$, 0)
+    ProcedureReturn OpenFileRequester("Datei öffnen", Pfad$, Muster$, 0)
   EndProcedure
 
   ;- Import
@@ -65,19 +65,18 @@ Module Legacy
 
     f = ReadFile(#PB_Any, Datei$)
     If f = 0
-      MessageRequester("Fehler", "Die Datei konnte nicht geÃ¶ffnet werden:" + #CRLF$ + Datei$, #PB_MessageRequester_Error)
+      MessageRequester("Fehler", "Die Datei konnte nicht geöffnet werden:" + #CRLF$ + Datei$, #PB_MessageRequester_Error)
       ProcedureReturn #False
     EndIf
 
-    ; Kopf prÃ¼fen
+    ; Kopf prüfen
     Kennung$ = LeseFeld(f, 4)
     Version  = ReadWord(f)
     If Kennung$ <> #Kennung$
-      MessageRequester("Fehler", "Das ist keine gÃ¼ltige Kundendatei!", #PB_MessageRequester_Error)
+      MessageRequester("Fehler", "Das ist keine gültige Kundendatei!", #PB_MessageRequester_Error)
       CloseFile(f)
       ProcedureReturn #False
     EndIf
-    Debug "Kennung OK, Version " + Str(Version)
 
     ClearList(Kunden())
     While Not Eof(f)
@@ -90,11 +89,11 @@ Module Legacy
         \Ort     = LeseFeld(f, 50)
         If Version >= 2
           \Umsatz = ReadDouble(f)
-          FileSeek(f, Loc(f) + (#SatzGroesse - 192))   ; Rest Ã¼berspringen
+          FileSeek(f, Loc(f) + (#SatzGroesse - 192))   ; Rest überspringen
         Else
           FileSeek(f, Loc(f) + (200 - 184))
         EndIf
-        ; leere SÃ¤tze (gelÃ¶schte Kunden) Ã¼berspringen
+        ; leere Sätze (gelöschte Kunden) überspringen
         If \Name = ""
           DeleteElement(Kunden())
           Fehler + 1
@@ -105,22 +104,22 @@ Module Legacy
     Wend
     CloseFile(f)
 
-    ; In die neue Datenbank Ã¼bernehmen
+    ; In die neue Datenbank übernehmen
     Protected c.Customer
     ForEach Kunden()
       c\Name$    = Kunden()\Name
       c\Street$  = Kunden()\Strasse
       c\City$    = Kunden()\PLZ + " " + Kunden()\Ort
       c\Country$ = "DE"
-      c\Notes$   = "Ãœbernommen aus Kunden.dat (Nr. " + Str(Kunden()\Nummer) + ")"
+      c\Notes$   = "Übernommen aus Kunden.dat (Nr. " + Str(Kunden()\Nummer) + ")"
       DB_AddCustomer(@c)
     Next
 
-    ; Alte Datei umbenennen, damit der Import nicht zweimal lÃ¤uft
+    ; Alte Datei umbenennen, damit der Import nicht zweimal läuft
     RenameFile(Datei$, Datei$ + ".bak")
 
-    MessageRequester("Import abgeschlossen", Str(Anzahl) + " Kunden wurden Ã¼bernommen." + #CRLF$ +
-                                             Str(Fehler) + " leere SÃ¤tze wurden Ã¼bersprungen.")
+    MessageRequester("Import abgeschlossen", Str(Anzahl) + " Kunden wurden übernommen." + #CRLF$ +
+                                             Str(Fehler) + " leere Sätze wurden übersprungen.")
     ProcedureReturn #True
   EndProcedure
 
@@ -133,17 +132,17 @@ Module Legacy
 
     TextGadget(#PB_Any, 10, 10, 100, 20, "Name:")
     TextGadget(#PB_Any, 120, 10, 190, 20, *k\Name)
-    TextGadget(#PB_Any, 10, 35, 100, 20, "StraÃŸe:")
+    TextGadget(#PB_Any, 10, 35, 100, 20, "Straße:")
     TextGadget(#PB_Any, 120, 35, 190, 20, *k\Strasse)
     TextGadget(#PB_Any, 10, 60, 100, 20, "PLZ / Ort:")
     TextGadget(#PB_Any, 120, 60, 190, 20, *k\PLZ + " " + *k\Ort)
     TextGadget(#PB_Any, 10, 85, 100, 20, "Umsatz:")
-    TextGadget(#PB_Any, 120, 85, 190, 20, StrD(*k\Umsatz, 2) + " â‚¬")
-    TextGadget(#PB_Any, 10, 110, 100, 20, "GrÃ¶ÃŸe:")
+    TextGadget(#PB_Any, 120, 85, 190, 20, StrD(*k\Umsatz, 2) + " €")
+    TextGadget(#PB_Any, 10, 110, 100, 20, "Größe:")
     TextGadget(#PB_Any, 120, 110, 190, 20, Str(#SatzGroesse) + " Bytes")
     TextGadget(#PB_Any, 10, 135, 300, 20, "Stand: " + FormatDate("%dd.%mm.%yyyy", Date()))
 
-    Protected Schliessen = ButtonGadget(#PB_Any, 110, 165, 100, 25, "SchlieÃŸen")
+    Protected Schliessen = ButtonGadget(#PB_Any, 110, 165, 100, 25, "Schließen")
 
     Repeat
       Select WaitWindowEvent()
@@ -159,16 +158,9 @@ Module Legacy
     CloseWindow(Fenster)
   EndProcedure
 
-  ; Alte Hilfsfunktion, wird nur noch vom Druck benutzt (TODO: lÃ¶schen?)
-  Procedure.s Waehrung(Betrag.d)
-    Protected s$ = StrD(Betrag, 2)
-    s$ = ReplaceString(s$, ".", ",")
-    ProcedureReturn s$ + " â‚¬"   ; Euro-Zeichen ist 0x80 in ANSI
-  EndProcedure
-
-  ; FÃ¼r die Sicherheitsabfrage beim Beenden
+  ; Für die Sicherheitsabfrage beim Beenden
   Procedure.i FrageSpeichern()
-    ProcedureReturn MessageRequester("Ã„nderungen speichern?", "MÃ¶chten Sie die Ã„nderungen speichern, bevor das Programm beendet wird?",
+    ProcedureReturn MessageRequester("Änderungen speichern?", "Möchten Sie die Änderungen speichern, bevor das Programm beendet wird?",
                                      #PB_MessageRequester_YesNoCancel)
   EndProcedure
 EndModule

@@ -1,4 +1,4 @@
-;
+﻿;
 ; ------------------------------------------------------------
 ;
 ;   MyApp - Customer Manager
@@ -67,29 +67,10 @@ EndEnumeration
 
 Global Quit = #False, CurrentID = 0, Changed = #False
 
-;- Helpers
-;{
-Procedure UpdateTitle()
-  Protected Title$ = #AppName$ + " " + #AppVersion$
-  If Settings\LastFile$ <> ""
-    Title$ + " - " + GetFilePart(Settings\LastFile$)
-  EndIf
-  If Changed
-    Title$ + " *"
-  EndIf
-  SetWindowTitle(#Window_Main, Title$)
-EndProcedure
-
-Procedure SetChanged(State)
-  Changed = State
-  UpdateTitle()
-EndProcedure
-;}
-
 ; ------------------------------------------------------------
 ;- CSV import (the old export from the shop system)
 ; ------------------------------------------------------------
-; Format:  name;street;city;country   lines starting with ; are comments
+;{ Format:  name;street;city;country   lines starting with ; are comments
 ;          a field may be in "quotes" and contain ; then
 
 Procedure.s CSV_Field(Line$, Index)
@@ -123,7 +104,8 @@ Procedure ImportCSV(File$)
     MessageRequester(#AppName$, "Could not open the file:" + #CRLF$ + File$, #PB_MessageRequester_Error)
     ProcedureReturn
   EndIf
-  ReadStringFormat(0)
+  ReadStringFormat(0)   ; skip the BOM if there is one
+  Debug "Importing " + File$ + " ..."
   While Eof(0) = 0
     Line$ = ReadString(0)
     If Line$ = "" Or Left(Line$, 1) = ";" Or Asc(Line$) = '#'
@@ -141,13 +123,13 @@ Procedure ImportCSV(File$)
   Wend
   CloseFile(0)
 
-  Debug "Import: " + Str(Count) + " ok, " + Str(Skipped) + " skipped"
   If Skipped
     MessageRequester("Import", ReplaceString(ReplaceString("%1 customers were imported, %2 lines were skipped.", "%1", Str(Count)), "%2", Str(Skipped)))
   Else
     MessageRequester("Import", Str(Count) + " customers were imported.")
   EndIf
 EndProcedure
+;}
 
 ;- Window
 Procedure CreateMainMenu()
@@ -225,7 +207,7 @@ Procedure OpenMainWindow()
   GadgetToolTip(#Button_Delete, "Move this customer to the trash (orders are kept)")
   DisableGadget(#Button_Delete, #True)
 
-  UpdateTitle()
+  SetWindowTitle(#Window_Main, #AppName$ + " " + #AppVersion$ + " - " + GetFilePart(Settings\LastFile$))
 EndProcedure
 
 Procedure ShowAbout()
@@ -244,6 +226,7 @@ EndProcedure
 Procedure DoMenu(Menu)
   Protected File$, c.Customer
 
+  Debug "DoMenu(" + Str(Menu) + ")"
   Select Menu
     Case #Menu_New
       CurrentID = 0
@@ -292,14 +275,13 @@ Procedure SaveCurrent()
   c\Notes$  = GetGadgetText(#Editor_Notes)
   If c\Country$ = "Please choose..." : c\Country$ = "" : EndIf
 
-  If CurrentID = 0
+  If CurrentID = 0            ; TODO: editing existing customers (UPDATE) is missing since 1.4!
     CurrentID = DB_AddCustomer(@c)
-  Else
-    DB_UpdateCustomer(@c)
   EndIf
   If CurrentID
     StatusBarText(#StatusBar, 0, "Saved at " + FormatDate("%hh:%ii", Date()))
-    SetChanged(#False)
+    Changed = #False
+    Debug "saved customer, id = " + Str(CurrentID)
     DB_FillList(#List_Customers, GetGadgetText(#String_Search))
   EndIf
 EndProcedure
@@ -348,7 +330,7 @@ Repeat
         Case #Button_Search
           DB_FillList(#List_Customers, GetGadgetText(#String_Search))
         Case #String_Name, #String_City, #Editor_Notes
-          If EventType() = #PB_EventType_Change : SetChanged(#True) : EndIf
+          If EventType() = #PB_EventType_Change : Changed = #True : EndIf
         Case #Button_New    : DoMenu(#Menu_New)
         Case #Button_Save   : SaveCurrent()
         Case #Button_Delete
@@ -363,7 +345,7 @@ Until Quit
 ;- Shutdown
 Settings\Maximized = Bool(GetWindowState(#Window_Main) = #PB_Window_Maximize)
 Prefs_Save()
-DB_Close()
+CloseDatabase(#DB_Main)
 End
 
 ;- Data

@@ -1,8 +1,6 @@
 ;- Prefs.pbi
 ;  Preferences and registry helpers for MyApp
 ;  (c) 2016-2023 MyCompany - Tom
-;
-;  TODO: move the registry stuff into its own file some day
 ;  NOTE: keep the key names in sync with the old VB6 installer!!
 
 EnableExplicit
@@ -29,8 +27,6 @@ Structure AppSettings
   LastFile$
   LastFolder$
   Language$         ; "en", "de", "fr"
-  ShowToolbar.b
-  ShowStatusbar.b
   AutoSave.l        ; minutes, 0 = off
 EndStructure
 
@@ -80,8 +76,6 @@ Procedure Prefs_Defaults()
     \WindowHeight  = 600
     \ProfilerWidth = 300
     \Language$     = "en"
-    \ShowToolbar   = #True
-    \ShowStatusbar = #True
     \AutoSave      = 5
   EndWith
 EndProcedure
@@ -102,8 +96,6 @@ Procedure Prefs_Load()
   Settings\WindowHeight  = ReadPreferenceLong("Height", 600)
   Settings\Maximized     = ReadPreferenceLong("Maximized", 0)
   Settings\ProfilerWidth = ReadPreferenceLong("ProfilerWidth", 300)
-  Settings\ShowToolbar   = ReadPreferenceLong("Toolbar", 1)
-  Settings\ShowStatusbar = ReadPreferenceLong("Statusbar", 1)
 
   PreferenceGroup("General")
   Settings\LastFile$   = ReadPreferenceString("LastFile", "")
@@ -133,8 +125,6 @@ Procedure Prefs_Save()
   WritePreferenceLong("Height", Settings\WindowHeight)
   WritePreferenceLong("Maximized", Settings\Maximized)
   WritePreferenceLong("ProfilerWidth", Settings\ProfilerWidth)
-  WritePreferenceLong("Toolbar", Settings\ShowToolbar)
-  WritePreferenceLong("Statusbar", Settings\ShowStatusbar)
 
   PreferenceGroup("General")
   WritePreferenceString("LastFile", Settings\LastFile$)
@@ -159,21 +149,6 @@ Procedure Reg_RootFromName(Root$)
       Debug "Reg_RootFromName: unknown root '" + Root$ + "'"
       ProcedureReturn 0
   EndSelect
-EndProcedure
-
-Procedure.s Reg_ReadString(Root$, Key$, Value$, Default$ = "")
-  Protected hKey, Type, Size = 1024 * SizeOf(Character)
-  Protected *Buffer = AllocateMemory(Size)
-  Protected Result$ = Default$
-
-  If RegOpenKeyEx_(Reg_RootFromName(Root$), Key$, 0, #KEY_READ, @hKey) = #ERROR_SUCCESS
-    If RegQueryValueEx_(hKey, Value$, 0, @Type, *Buffer, @Size) = #ERROR_SUCCESS And Type = #REG_SZ
-      Result$ = PeekS(*Buffer)
-    EndIf
-    RegCloseKey_(hKey)
-  EndIf
-  FreeMemory(*Buffer)
-  ProcedureReturn Result$
 EndProcedure
 
 Procedure Reg_WriteString(Root$, Key$, Value$, Data$)
