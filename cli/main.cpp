@@ -17,23 +17,30 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage:\n"
-    "  quillmark-cli extract FILE\n"
+    "  quillmark-cli extract [--max-chars N] FILE\n"
     "      Write FILE's exchange text (its comments, then its string literals,\n"
-    "      each ended by one CR) to standard output as UTF-8.\n"
-    "  quillmark-cli apply FILE TRANSLATION OUTPUT\n"
+    "      each ended by one CR) to standard output as UTF-8. With --max-chars,\n"
+    "      cut it into the pieces the window hands off (whole items, at most N\n"
+    "      UTF-16 code units each; the window uses 5000) and end each piece\n"
+    "      with a form feed (U+000C).\n"
+    "  quillmark-cli apply [--force] FILE TRANSLATION OUTPUT\n"
     "      Put the lines of TRANSLATION (UTF-8) in place of FILE's comments and\n"
     "      literals and write the result to OUTPUT, which may be FILE itself.\n"
-    "      OUTPUT is replaced only once the new content is complete.\n"
+    "      OUTPUT is replaced only once the new content is complete. When the\n"
+    "      number of lines (empty lines at the end not counted) differs from\n"
+    "      the number of items, nothing is written unless --force is given.\n"
     "  quillmark-cli collect FOLDER\n"
     "      List the .pbi files, then the .pb files, lying directly in FOLDER.\n"
     "  quillmark-cli --help\n"
     "      Show this text.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written,\n"
-    "2 on a usage error.\n";
+    "2 on a usage error, 3 when apply refuses a translation whose line count\n"
+    "differs.\n";
 
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
+constexpr int kCountMismatch = 3;
 
 // The system's reason on one line.
 std::string Reason(int code) {
@@ -70,14 +77,23 @@ bool ReadSource(const std::u16string& path, qm::SourceLines& lines) {
   return true;
 }
 
-int Extract(const std::u16string& file) {
+// `max_chars` 0: the whole exchange text; otherwise its pieces, each ended
+// by a form feed.
+int Extract(const std::u16string& file, std::size_t max_chars) {
   qm::SourceLines lines;
   if (!ReadSource(file, lines)) return kFailure;
-  return WriteStdout(qm::EncodeUtf8(qm::BuildExchangeText(lines)));
+  const std::u16string exchange = qm::BuildExchangeText(lines);
+  if (max_chars == 0) return WriteStdout(qm::EncodeUtf8(exchange));
+  std::u16string pieces;
+  pieces.reserve(exchange.size() + exchange.size() / max_chars + 1);
+  for (const std::u16string_view piece : qm::ExchangePieces(exchange, max_chars)) {
+    pieces.append(piece).append(1, u'\f');
+  }
+  return WriteStdout(qm::EncodeUtf8(pieces));
 }
 
 int Apply(const std::u16string& file, const std::u16string& translation_file,
-          const std::u16string& output) {
+          const std::u16string& output, bool force) {
   qm::SourceLines lines;
   if (!ReadSource(file, lines)) return kFailure;
   std::string translation;
@@ -89,6 +105,19 @@ int Apply(const std::u16string& file, const std::u16string& translation_file,
   const std::u16string text = qm::DecodeUtf8(translation);
   translation = std::string();
   const qm::TranslatedLines translated = qm::SplitTranslatedText(text);
+  const std::size_t returned = qm::CountTranslatedLines(translated);
+  std::size_t items = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    items += static_cast<std::size_t>(lines.ItemCount(i));
+  }
+  if (returned != items && !force) {
+    std::fprintf(stderr,
+                 "quillmark-cli: '%s' has %zu lines for the %zu items of '%s'; lines after a "
+                 "missing or extra one would land in the wrong places (--force writes anyway)\n",
+                 qm::EncodeFileName(translation_file).c_str(), returned, items,
+                 qm::EncodeFileName(file).c_str());
+    return kCountMismatch;
+  }
   if (const int error = qm::WriteOutputFile(output, lines, translated);
       error != 0) {
     PrintError("write", output, error);
@@ -104,6 +133,17 @@ int Collect(const std::u16string& folder) {
     listing += '\n';
   }
   return WriteStdout(listing);
+}
+
+// A whole number of 1 to 10^9 written in decimal digits; 0 for anything else.
+std::size_t ParseCount(std::u16string_view text) {
+  if (text.empty() || text.size() > 10) return 0;
+  std::size_t value = 0;
+  for (const char16_t c : text) {
+    if (c < u'0' || c > u'9') return 0;
+    value = value * 10 + static_cast<std::size_t>(c - u'0');
+  }
+  return value <= 1000000000 ? value : 0;
 }
 
 int UsageError(std::string_view problem) {
@@ -123,11 +163,44 @@ int main(int argc, char** argv) {
   }
   if (args.empty()) return UsageError("no command given");
   const std::u16string& command = args[0];
-  const std::size_t operands = args.size() - 1;
-  if (command == u"extract" && operands == 1) return Extract(args[1]);
-  if (command == u"apply" && operands == 3) return Apply(args[1], args[2], args[3]);
-  if (command == u"collect" && operands == 1) return Collect(args[1]);
   const std::string name = qm::EncodeFileName(command);
+  // Options may stand anywhere among the operands; "--" ends them.
+  std::vector<std::u16string> operand_list;
+  bool force = false;
+  std::size_t max_chars = 0;
+  bool options_done = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::u16string& arg = args[i];
+    if (options_done || !arg.starts_with(u"--")) {
+      operand_list.push_back(arg);
+    } else if (arg == u"--") {
+      options_done = true;
+    } else if (arg == u"--force" && command == u"apply") {
+      force = true;
+    } else if ((arg == u"--max-chars" || arg.starts_with(u"--max-chars=")) &&
+               command == u"extract") {
+      std::u16string value;
+      if (arg == u"--max-chars") {
+        if (++i == args.size()) return UsageError("--max-chars needs a number");
+        value = args[i];
+      } else {
+        value = arg.substr(12);
+      }
+      max_chars = ParseCount(value);
+      if (max_chars == 0) {
+        return UsageError("--max-chars needs a whole number of 1 or more, not '" +
+                          qm::EncodeFileName(value) + "'");
+      }
+    } else {
+      return UsageError("unknown option '" + qm::EncodeFileName(arg) + "' for '" + name + "'");
+    }
+  }
+  const std::size_t operands = operand_list.size();
+  if (command == u"extract" && operands == 1) return Extract(operand_list[0], max_chars);
+  if (command == u"apply" && operands == 3) {
+    return Apply(operand_list[0], operand_list[1], operand_list[2], force);
+  }
+  if (command == u"collect" && operands == 1) return Collect(operand_list[0]);
   if (command == u"extract" || command == u"apply" || command == u"collect") {
     return UsageError("wrong number of operands for '" + name + "'");
   }

@@ -131,12 +131,16 @@ TEST(Cli, CollectPrintsOnePathALineIncludeFilesFirst) {
 TEST(Cli, HelpAndUsageErrors) {
   const CliRun help = Cli({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("quillmark-cli apply FILE TRANSLATION OUTPUT"), std::string::npos);
+  EXPECT_NE(help.out.find("quillmark-cli apply [--force] FILE TRANSLATION OUTPUT"),
+            std::string::npos);
   EXPECT_EQ(help.err, "");
 
   const std::vector<std::string> wrong[] = {
       {}, {"frobnicate"}, {"extract"}, {"extract", "a", "b"}, {"apply", "a", "b"}, {"collect"},
       {"--help", "extract"},
+      {"extract", "--max-chars", "0", "a"}, {"extract", "--max-chars", "x", "a"},
+      {"extract", "a", "--max-chars"}, {"extract", "--force", "a"},
+      {"apply", "--max-chars=5", "a", "b", "c"}, {"collect", "--force", "a"},
   };
   for (const auto& args : wrong) {
     const CliRun run = Cli(args);
@@ -144,6 +148,66 @@ TEST(Cli, HelpAndUsageErrors) {
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("Usage:"), std::string::npos);
   }
+}
+
+TEST(Cli, ApplyRefusesATranslationWhoseLineCountDiffers) {
+  TempDir dir;
+  const std::string source = "a = 1 ; one\nb$ = \"two\"\n; three\n";  // three items
+  WriteBytes(dir.File("m.pb"), source);
+  WriteBytes(dir.File("out.pb"), "what was there\r\n");
+  struct Case {
+    const char* translation;
+    int status;
+    const char* counts;  // in the message, when refused
+  };
+  const Case cases[] = {
+      {"eins\r\ndrei\r\n", 3, "has 2 lines for the 3 items"},
+      {"eins\r\ndrei\r\nzwei\r\nvier\r\n", 3, "has 4 lines for the 3 items"},
+      {"eins\r\ndrei\r\nzwei\r\n\r\n  \r\n", 0, nullptr},  // empty lines at the end
+      {"eins\rdrei\rzwei", 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.translation);
+    WriteBytes(dir.File("t.txt"), c.translation);
+    const CliRun run = Cli({"apply", dir.File("m.pb"), dir.File("t.txt"), dir.File("out.pb")});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    if (c.counts != nullptr) {
+      EXPECT_NE(run.err.find(c.counts), std::string::npos) << run.err;
+      EXPECT_EQ(Lines(run.err), 1u);
+      EXPECT_EQ(ReadBytes(dir.File("out.pb")), "what was there\r\n");
+      // --force writes what the splice makes of it.
+      const CliRun forced =
+          Cli({"apply", "--force", dir.File("m.pb"), dir.File("t.txt"), dir.File("out.pb")});
+      EXPECT_EQ(forced.status, 0) << forced.err;
+      EXPECT_NE(ReadBytes(dir.File("out.pb")), "what was there\r\n");
+      WriteBytes(dir.File("out.pb"), "what was there\r\n");
+    } else {
+      EXPECT_EQ(ReadBytes(dir.File("out.pb")), "a = 1 ; eins\r\nb$ = \"zwei\"\r\n; drei\r\n");
+    }
+  }
+}
+
+TEST(Cli, ExtractCutsThePiecesTheWindowHandsOff) {
+  TempDir dir;
+  WriteBytes(dir.File("m.pb"), "; alpha\n; beta\n; gamma\nx$ = \"delta epsilon\"\n");
+  struct Case {
+    const char* max_chars;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"100", " alpha\r beta\r gamma\rdelta epsilon\r\f"},
+      {"14", " alpha\r beta\r\f gamma\r\fdelta epsilon\r\f"},
+      {"3", " alpha\r\f beta\r\f gamma\r\fdelta epsilon\r\f"},  // longer items stand alone
+  };
+  for (const Case& c : cases) {
+    const CliRun run = Cli({"extract", "--max-chars", c.max_chars, dir.File("m.pb")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, c.out) << c.max_chars;
+    EXPECT_EQ(Cli({"extract", dir.File("m.pb"), std::string("--max-chars=") + c.max_chars}).out,
+              c.out);
+  }
+  WriteBytes(dir.File("empty.pb"), "x = 1\n");
+  EXPECT_EQ(Cli({"extract", "--max-chars", "10", dir.File("empty.pb")}).out, "");
 }
 
 TEST(Cli, TheSampleProjectTranslates) {
