@@ -123,7 +123,8 @@ bool IsMask(std::u16string_view t) {
       std::size_t j = i + 1;
       while (j < t.size() && IsAsciiLetter(t[j])) ++j;
       if (j > i + 1) {
-        if (j < t.size() && t[j] == u'%') ++j;
+        // "%filename%" closes with a "%"; in "%yyyy%mm" that one opens the next.
+        if (j < t.size() && t[j] == u'%' && (j + 1 == t.size() || !IsAsciiLetter(t[j + 1]))) ++j;
         i = j - 1;
         continue;
       }
@@ -186,6 +187,8 @@ bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {
   if (escaped && Contains(text, u"\\")) {
     resolved = ResolveEscapes(text);
     text = resolved;
+    // ~"\n\n": only escapes, nothing to read.
+    if (std::none_of(text.begin(), text.end(), IsLetterLike)) return true;
   }
   if (IsMask(text) || Contains(text, u"|*.") || IsSql(text)) return true;
   const std::u16string_view t = TrimSpaces(text);

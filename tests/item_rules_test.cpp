@@ -61,6 +61,8 @@ TEST(ItemRules, TechnicalLiterals) {
       {"%dd.%mm.%yyyy", true},
       {"%yyyy-%mm-%dd %hh:%ii", true},
       {"%filename%", true},
+      {"%yyyy%mm%dd", true},
+      {"%yyyy%mm%dd_%hh%ii", true},
       {"Saved on %dd.%mm.%yyyy", false},
       {"%1 files copied", false},
       // File filters.
@@ -81,6 +83,8 @@ TEST(ItemRules, TechnicalLiterals) {
       {"Tab\\there", false, true},
       {"dir\\\\file", true, true},
       {"Say \\\"hello\\\"", false, true},
+      {"\\n\\n", true, true},  // escapes only: nothing to read
+      {"\\t\\tTotal", false, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsTechnicalLiteral(U(c.text), c.escaped), c.technical)
