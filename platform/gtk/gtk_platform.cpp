@@ -312,13 +312,17 @@ class GtkPlatform final : public Platform {
       std::string start = initial;
       while (start.size() > 1 && start.back() == '/') start.pop_back();
       if (!start.empty()) gtk_file_chooser_set_current_folder(chooser, start.c_str());
+      std::string typed;
+      g_signal_connect(dialog, "key-press-event", G_CALLBACK(&GtkPlatform::OnChooserKey), &typed);
       std::u16string folder;
       if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-        if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
+        if (!typed.empty()) {
+          folder = DecodeFileName(typed);
+        } else if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
           folder = DecodeFileName(name);
           g_free(name);
-          if (folder.back() != u'/') folder += u'/';
         }
+        if (!folder.empty() && folder.back() != u'/') folder += u'/';
       }
       gtk_widget_destroy(dialog);
       Trace("chooser result " + Utf8(folder));
@@ -651,6 +655,42 @@ class GtkPlatform final : public Platform {
       platform->Trace("window destroyed");
       platform->events_.push_back({Event::Kind::CloseRequest, 1});
     }
+  }
+
+  // Enter in the chooser's location field takes the folder the user typed.
+  // The field completes a name as it is typed (a folder's only subfolder,
+  // say) and shows the completion selected; without this, Enter would
+  // choose the completed folder rather than the typed one.
+  static gboolean OnChooserKey(GtkWidget* dialog, GdkEventKey* event, gpointer data) {
+    if (event->keyval != GDK_KEY_Return && event->keyval != GDK_KEY_KP_Enter) return FALSE;
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(dialog));
+    if (focus == nullptr || !GTK_IS_ENTRY(focus) ||
+        std::string_view(G_OBJECT_TYPE_NAME(focus)) != "GtkFileChooserEntry") {
+      return FALSE;
+    }
+    std::string text = gtk_entry_get_text(GTK_ENTRY(focus));
+    gint from = 0, to = 0;
+    if (gtk_editable_get_selection_bounds(GTK_EDITABLE(focus), &from, &to) &&
+        to == gtk_entry_get_text_length(GTK_ENTRY(focus))) {
+      // Cut the selected completion off (positions count characters).
+      const gchar* cut = g_utf8_offset_to_pointer(text.c_str(), from);
+      text.resize(static_cast<std::size_t>(cut - text.c_str()));
+    }
+    if (text.empty()) return FALSE;
+    std::string path;
+    if (text == "~" || text.starts_with("~/")) {
+      path = std::string(g_get_home_dir()) + text.substr(1);
+    } else if (text.front() == '/') {
+      path = text;
+    } else if (gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog))) {
+      path = std::string(current) + "/" + text;
+      g_free(current);
+    }
+    if (path.empty() || !g_file_test(path.c_str(), G_FILE_TEST_IS_DIR)) return FALSE;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    *static_cast<std::string*>(data) = path;
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    return TRUE;
   }
 
   static void OnClicked(GtkButton*, gpointer data) {

@@ -10,6 +10,8 @@
 #           close-box  a close while the Yes/No box is open
 #           destroyed  the window destroyed by another client (xdotool
 #                      windowclose) while the program waits for the clipboard
+#           pieces     a file too long for the translator page, in three
+#                      pieces, one of them first copied back a line short
 set -euo pipefail
 
 scenario=$1 quillmark=$2 cli=$3 close_window=$4 samples=$5 artifacts=$6
@@ -34,20 +36,30 @@ fail() {
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 has_window() { [ -n "$(window_named "$1")" ]; }
 
-# Answers a folder chooser by typing the path into it.
+# Answers a folder chooser by typing the path into it. The folders hold one
+# subfolder each, which the chooser's completion offers as the path is
+# typed: Enter must still take the typed folder.
 choose() {
   local title=$1 folder=$2 id
   wait_for 10 has_window "$title" || fail "no chooser \"$title\""
   id=$(window_named "$title")
   xdotool windowfocus --sync "$id"
-  xdotool type --delay 20 "$folder/"
+  xdotool type --delay 20 "$folder"
+  sleep 0.5  # the completion comes a moment after the typing
   xdotool key Return
   wait_for 10 bash -c "! xdotool search --onlyvisible --name '^$title\$' >/dev/null 2>&1" \
     || fail "chooser \"$title\" stayed open"
 }
 
-mkdir -p "$work/home" "$work/src" "$work/dst" "$artifacts"
-cp "$samples/project/Main.pb" "$samples/project/Strings.pbi" "$work/src/"
+mkdir -p "$work/home" "$work/src/old" "$work/dst/old" "$artifacts"
+if [ "$scenario" = pieces ]; then
+  # About 12,000 code units of comments: three pieces for the page.
+  for i in $(seq -w 0 199); do
+    printf 'x%s = %s ; step %s of the program explains what happens next\r\n' "$i" "$i" "$i"
+  done > "$work/src/Long.pb"
+else
+  cp "$samples/project/Main.pb" "$samples/project/Strings.pbi" "$work/src/"
+fi
 export HOME=$work/home XDG_CACHE_HOME=$work/home/.cache QUILLMARK_TRACE=$work/trace
 
 start_ns=$(date +%s%N)
@@ -87,6 +99,51 @@ xdotool mousemove --window "$wid" 920 45 click 1
 choose "Select a Source Path For Quillmark Project" "$work/src"
 choose "Select a Destination  Path For Quillmark Project" "$work/dst"
 
+grep -q "chooser result $work/src/\$" "$work/trace" || fail "the source chooser did not take the typed folder"
+grep -q "chooser result $work/dst/\$" "$work/trace" || fail "the destination chooser did not take the typed folder"
+
+if [ "$scenario" = pieces ]; then
+  "$cli" extract --max-chars 5000 "$work/src/Long.pb" > "$work/pieces"
+  awk -v dir="$work" 'BEGIN { RS = "\f"; ORS = "" } { print > (dir "/piece" NR) }' "$work/pieces"
+  [ -f "$work/piece3" ] && [ ! -f "$work/piece4" ] || fail "Long.pb should make three pieces"
+  : > "$work/joined"
+  for k in 1 2 3; do
+    wait_for 10 clipboard_is "$work/piece$k" || fail "piece $k is not on the clipboard"
+    grep -q " status 2 left CURRENT FILE: Long.pb  (part $k of 3)\$" "$work/trace" \
+      || fail "field 2 does not name part $k of 3"
+    tr 'a-z' 'A-Z' < "$work/piece$k" > "$work/translated$k"
+    if [ "$k" = 2 ]; then
+      # One line short: the box warns, and Enter (No, the default) hands
+      # the piece out again.
+      tr '\r' '\n' < "$work/translated$k" | head -n -1 | tr '\n' '\r' > "$work/short"
+      copy "$work/short"
+      wait_for 10 has_window "ClipBoard Text Changed" || fail "no box for the short piece"
+      grep -q "question ClipBoard Text Changed (default No)\$" "$work/trace" \
+        || fail "the box for a short piece does not default to No"
+      sleep 0.5
+      import -window root "$artifacts/count-warning.png"
+      box=$(window_named "ClipBoard Text Changed")
+      xdotool windowfocus --sync "$box"
+      xdotool key Return
+      wait_for 10 clipboard_is "$work/piece$k" || fail "No did not hand piece $k out again"
+    fi
+    copy "$work/translated$k"
+    wait_for 10 has_window "ClipBoard Text Changed" || fail "no box for piece $k"
+    box=$(window_named "ClipBoard Text Changed")
+    xdotool windowfocus --sync "$box"
+    xdotool key Return
+    cat "$work/translated$k" >> "$work/joined"
+    [ "$k" = 3 ] || [ ! -e "$work/dst/Long.pb" ] || fail "Long.pb written before its last piece"
+  done
+  "$cli" apply "$work/src/Long.pb" "$work/joined" "$work/Long.expected"
+  wait_for 10 test -f "$work/dst/Long.pb" || fail "Long.pb was not written"
+  cmp "$work/dst/Long.pb" "$work/Long.expected" || fail "Long.pb differs from quillmark-cli's output"
+  echo "Long.pb translated in three pieces and written byte for byte"
+  "$close_window" "$wid"
+  wait_for 10 stopped || fail "the program did not end after the close"
+  exit 0
+fi
+
 first=Strings.pbi
 "$cli" extract "$work/src/$first" > "$work/$first.exchange"
 wait_for 10 clipboard_is "$work/$first.exchange" || fail "the exchange text of $first is not on the clipboard"
@@ -98,7 +155,8 @@ close_and_expect_nothing_written() {
   wait "$pid" && rc=0 || rc=$?
   pid=
   [ "$rc" -eq 0 ] || fail "exit code $rc after the close"
-  [ -z "$(ls -A "$work/dst")" ] || fail "the destination holds files after the close: $(ls -A "$work/dst")"
+  written=$(ls -A "$work/dst" | grep -vx old || true)
+  [ -z "$written" ] || fail "the destination holds files after the close: $written"
   echo "closed $1: exit code 0, nothing written"
   exit 0
 }
