@@ -8,8 +8,12 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
+#include <cwchar>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "platform/desktop.h"
 #include "shell/layout.h"
@@ -133,7 +137,8 @@ TEST_F(Win32PlatformTest, AWorkersBoxIsAnsweredOrEndedByAStop) {
     std::atomic<bool> returned{false};
     auto thread = platform_->StartThread("box", [&](std::stop_token stop) {
       if (c.question) {
-        answer = platform_->AskYesNo(u"Quillmark Test Box", u"Line one\rLine two", DefaultButton::Yes, stop);
+        answer = platform_->AskYesNo(u"Quillmark Test Box", u"Line one\rLine two",
+                                     DefaultButton::Yes, stop);
       } else {
         platform_->ShowMessage(u"Quillmark Test Box", u"Text", stop);
         answer = stop.stop_requested() ? Answer::Stopped : Answer::Yes;
@@ -155,11 +160,32 @@ TEST_F(Win32PlatformTest, AWorkersBoxIsAnsweredOrEndedByAStop) {
   }
 }
 
+TEST_F(Win32PlatformTest, TheYesNoBoxHasTheDefaultItIsGiven) {
+  for (const DefaultButton wanted : {DefaultButton::Yes, DefaultButton::No}) {
+    std::atomic<Answer> answer{Answer::Stopped};
+    auto thread = platform_->StartThread("box", [&](std::stop_token stop) {
+      answer = platform_->AskYesNo(u"Quillmark Test Box", u"Count differs", wanted, stop);
+    });
+    ASSERT_NE(thread, nullptr);
+    HWND box = AwaitBox(L"Quillmark Test Box");
+    ASSERT_NE(box, nullptr);
+    const int default_id = wanted == DefaultButton::No ? IDNO : IDYES;
+    const int other_id = wanted == DefaultButton::No ? IDYES : IDNO;
+    const auto style = [box](int id) { return ::GetWindowLongW(::GetDlgItem(box, id), GWL_STYLE); };
+    EXPECT_EQ(style(default_id) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(style(other_id) & BS_TYPEMASK, BS_PUSHBUTTON);
+    ::PostMessageW(box, WM_COMMAND, default_id, 0);
+    thread->Join();
+    EXPECT_EQ(answer.load(), wanted == DefaultButton::No ? Answer::No : Answer::Yes);
+  }
+}
+
 TEST_F(Win32PlatformTest, AStopBeforeTheBoxMeansNoBox) {
   std::atomic<Answer> answer{Answer::Yes};
   auto thread = platform_->StartThread("box", [&](std::stop_token stop) {
     while (!stop.stop_requested()) ::Sleep(1);
-    answer = platform_->AskYesNo(u"Quillmark Test Box", u"never shown", DefaultButton::Yes, stop);
+    answer =
+        platform_->AskYesNo(u"Quillmark Test Box", u"never shown", DefaultButton::Yes, stop);
   });
   ASSERT_NE(thread, nullptr);
   thread->RequestStop();
@@ -176,6 +202,64 @@ TEST_F(Win32PlatformTest, TheClipboardKeepsUnicodeTextExactly) {
   }
   platform_->ClearClipboard();
   EXPECT_EQ(platform_->ClipboardText(), u"");
+}
+
+// Another program's thread that opens the clipboard and keeps it open
+// until it is told to let go; with a text, it first puts that there.
+class ClipboardHolder {
+ public:
+  explicit ClipboardHolder(const wchar_t* text = nullptr)
+      : thread_([this, text] {
+          opened_ = ::OpenClipboard(nullptr) != FALSE;
+          if (opened_ && text != nullptr) {
+            const std::size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
+            HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+            std::memcpy(::GlobalLock(memory), text, bytes);
+            ::GlobalUnlock(memory);
+            ::EmptyClipboard();
+            ::SetClipboardData(CF_UNICODETEXT, memory);
+          }
+          ready_ = true;
+          while (!release_) ::Sleep(5);
+          if (opened_) ::CloseClipboard();
+        }) {
+    while (!ready_) ::Sleep(5);
+  }
+  ~ClipboardHolder() {
+    release_ = true;
+    thread_.join();
+  }
+  bool opened() const { return opened_; }
+
+ private:
+  std::atomic<bool> opened_{false}, ready_{false}, release_{false};
+  std::thread thread_;
+};
+
+TEST_F(Win32PlatformTest, ClipboardPollsSkipUnchangedAndHeldClipboards) {
+  ASSERT_TRUE(platform_->SetClipboardText(u"exchange"));
+  std::u16string text;
+  EXPECT_EQ(platform_->PollClipboard(u"exchange", text), ClipboardPoll::Same);
+  {
+    // Held open without a change: the sequence number says nothing changed,
+    // so the poll does not even try to open it.
+    ClipboardHolder holder;
+    ASSERT_TRUE(holder.opened());
+    EXPECT_EQ(platform_->PollClipboard(u"exchange", text), ClipboardPoll::Same);
+    EXPECT_EQ(platform_->PollClipboard(u"other", text), ClipboardPoll::Unreadable);
+  }
+  {
+    // Changed and still held: unreadable, which is no change.
+    ClipboardHolder holder(L"translated");
+    ASSERT_TRUE(holder.opened());
+    EXPECT_EQ(platform_->PollClipboard(u"exchange", text), ClipboardPoll::Unreadable);
+    EXPECT_EQ(platform_->ReadClipboardText(), std::nullopt);
+  }
+  EXPECT_EQ(platform_->PollClipboard(u"exchange", text), ClipboardPoll::Changed);
+  EXPECT_EQ(text, u"translated");
+  platform_->ClearClipboard();
+  EXPECT_EQ(platform_->PollClipboard(u"translated", text), ClipboardPoll::Changed);
+  EXPECT_EQ(text, u"");
 }
 
 TEST_F(Win32PlatformTest, WaitsEndEarlyOnAStop) {
