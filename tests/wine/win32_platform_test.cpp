@@ -170,10 +170,14 @@ TEST_F(Win32PlatformTest, TheYesNoBoxHasTheDefaultItIsGiven) {
     HWND box = AwaitBox(L"Quillmark Test Box");
     ASSERT_NE(box, nullptr);
     const int default_id = wanted == DefaultButton::No ? IDNO : IDYES;
-    const int other_id = wanted == DefaultButton::No ? IDYES : IDNO;
-    const auto style = [box](int id) { return ::GetWindowLongW(::GetDlgItem(box, id), GWL_STYLE); };
-    EXPECT_EQ(style(default_id) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
-    EXPECT_EQ(style(other_id) & BS_TYPEMASK, BS_PUSHBUTTON);
+    // The default button is the one with the focus, which Enter presses.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    for (int i = 0; i < 200 && info.hwndFocus == nullptr; ++i) {  // until the box is set up
+      ::Sleep(10);
+      ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(box, nullptr), &info));
+    }
+    EXPECT_EQ(::GetDlgCtrlID(info.hwndFocus), default_id);
     ::PostMessageW(box, WM_COMMAND, default_id, 0);
     thread->Join();
     EXPECT_EQ(answer.load(), wanted == DefaultButton::No ? Answer::No : Answer::Yes);
