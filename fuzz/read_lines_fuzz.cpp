@@ -109,17 +109,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The lines, each decoded in the file's encoding.
   const qm::SourceEncoding encoding = qm::DetectEncoding(bytes);
-  QM_CHECK((encoding == qm::SourceEncoding::Utf8) == (valid || bytes.starts_with("\xEF\xBB\xBF")));
+  const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+  QM_CHECK((encoding == qm::SourceEncoding::Utf8) ==
+           (!utf16 && (valid || bytes.starts_with("\xEF\xBB\xBF"))));
   const qm::SourceLines lines = qm::SourceLines::FromBytes(bytes);
+  if (encoding == qm::SourceEncoding::Utf16Le || encoding == qm::SourceEncoding::Utf16Be) {
+    // Pairs of bytes in the mark's order, then the usual line ends.
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+      text += static_cast<char16_t>(encoding == qm::SourceEncoding::Utf16Be ? a << 8 | b : b << 8 | a);
+    }
+    if (bytes.size() % 2 != 0) text += u'\uFFFD';
+    QM_CHECK(text.front() == u'\uFEFF');
+    std::u16string joined;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      QM_CHECK(!qm::fuzz::HoldsLineEnd(lines[i].Text));
+      joined += lines[i].Text;
+    }
+    std::u16string without_ends;
+    for (const char16_t c : text) {
+      if (c != u'\r' && c != u'\n' && c != u'\0') without_ends += c;
+    }
+    QM_CHECK(joined == without_ends);
+    return 0;
+  }
   const std::vector<std::string_view> raw = qm::fuzz::SplitLines(bytes);
   QM_CHECK(lines.size() == raw.size());
   for (std::size_t i = 0; i < raw.size(); ++i) {
     const qm::SourceLine line = lines[i];
     QM_CHECK(!qm::fuzz::HoldsLineEnd(line.Text));
     QM_CHECK(line.Comment.empty() && line.Literals.empty() && line.Semicolon == 0);
-    const std::u16string expected = encoding == qm::SourceEncoding::Utf8
-                                        ? qm::DecodeUtf8(raw[i])
-                                        : qm::DecodeWindows1252(raw[i]);
+    // A file that is not UTF-8 throughout is read line by line: each line
+    // that is well-formed UTF-8 as UTF-8, the others as Windows-1252.
+    const bool as_utf8 = encoding == qm::SourceEncoding::Utf8 || qm::IsValidUtf8(raw[i]);
+    const std::u16string expected =
+        as_utf8 ? qm::DecodeUtf8(raw[i]) : qm::DecodeWindows1252(raw[i]);
     QM_CHECK(line.Text == expected);
   }
   return 0;

@@ -171,6 +171,18 @@ std::u16string DecodeUtf8(std::string_view bytes) {
   return out;
 }
 
+std::size_t DecodeUtf16Into(std::string_view bytes, bool big_endian, char16_t* out) {
+  const std::size_t pairs = bytes.size() / 2;
+  for (std::size_t i = 0; i < pairs; ++i) {
+    const auto first = static_cast<unsigned char>(bytes[2 * i]);
+    const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+    out[i] = static_cast<char16_t>(big_endian ? (first << 8) | second : (second << 8) | first);
+  }
+  if (bytes.size() % 2 == 0) return pairs;
+  out[pairs] = u'\uFFFD';
+  return pairs + 1;
+}
+
 std::size_t DecodeWindows1252Into(std::string_view bytes, char16_t* out) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   for (std::size_t i = 0; i < bytes.size(); ++i) {

@@ -33,6 +33,9 @@ std::size_t DecodeWindows1252Into(std::string_view bytes, char16_t* out);
 // Decodes well-formed UTF-8 as DecodeUtf8Into does; false, and `out` left
 // partly written, at the first ill-formed sequence.
 bool DecodeValidUtf8Into(std::string_view bytes, char16_t* out, std::size_t& units);
+// Decodes UTF-16 in the given byte order (a byte-order mark becomes U+FEFF
+// like any other character); an odd last byte becomes U+FFFD.
+std::size_t DecodeUtf16Into(std::string_view bytes, bool big_endian, char16_t* out);
 std::size_t Utf8Length(std::u16string_view text);
 std::size_t EncodeUtf8Into(std::u16string_view text, char* out);
 

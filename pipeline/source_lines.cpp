@@ -12,6 +12,8 @@ namespace qm {
 
 SourceEncoding DetectEncoding(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) return SourceEncoding::Utf8;
+  if (bytes.starts_with("\xFF\xFE")) return SourceEncoding::Utf16Le;
+  if (bytes.starts_with("\xFE\xFF")) return SourceEncoding::Utf16Be;
   return IsValidUtf8(bytes) ? SourceEncoding::Utf8 : SourceEncoding::Windows1252;
 }
 
@@ -76,15 +78,33 @@ SourceLines SourceLines::FromBytes(std::string_view bytes) {
   if (bytes.empty()) return lines;
   // Line ends are ASCII, never part of a multi-byte sequence, so the whole
   // file is decoded at once and split afterwards. Decoding stops at the
-  // first ill-formed UTF-8 sequence of a file without the mark, and the file
-  // is then read as Windows-1252 (see DetectEncoding).
+  // first ill-formed UTF-8 sequence of a file without a mark, and the file
+  // is then decoded again line by line (see DetectEncoding). No decoder
+  // makes more code units than it reads bytes.
   lines.text_ = std::make_unique_for_overwrite<char16_t[]>(bytes.size());
   AdviseLargeBuffer(lines.text_.get(), bytes.size() * sizeof(char16_t));
+  char16_t* out = lines.text_.get();
   std::size_t units = 0;
   if (bytes.starts_with("\xEF\xBB\xBF")) {
-    units = DecodeUtf8Into(bytes, lines.text_.get());
-  } else if (!DecodeValidUtf8Into(bytes, lines.text_.get(), units)) {
-    units = DecodeWindows1252Into(bytes, lines.text_.get());
+    units = DecodeUtf8Into(bytes, out);
+  } else if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    units = DecodeUtf16Into(bytes, bytes[0] == '\xFE', out);
+  } else if (!DecodeValidUtf8Into(bytes, out, units)) {
+    units = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+      std::size_t end = bytes.find_first_of(std::string_view("\r\n\0", 3), i);
+      if (end == std::string_view::npos) end = bytes.size();
+      const std::string_view line = bytes.substr(i, end - i);
+      std::size_t decoded = 0;
+      if (!DecodeValidUtf8Into(line, out + units, decoded)) {
+        decoded = DecodeWindows1252Into(line, out + units);
+      }
+      units += decoded;
+      for (i = end; i < bytes.size() && (bytes[i] == '\r' || bytes[i] == '\n' || bytes[i] == '\0');
+           ++i) {
+        out[units++] = static_cast<char16_t>(bytes[i]);
+      }
+    }
   }
   lines.AddLines(units);
   return lines;

@@ -37,11 +37,18 @@ struct SourceLine {
 inline constexpr std::u16string_view kIdeOptionsMarker = u"; IDE Options =";
 inline constexpr std::u16string_view kJapbeVersionMarker = u"; jaPBe Version=";
 
-enum class SourceEncoding { Utf8, Windows1252 };
+enum class SourceEncoding {
+  Utf8,         // the UTF-8 byte-order mark, or well-formed UTF-8 throughout
+  Windows1252,  // no mark and not well-formed UTF-8: read line by line
+  Utf16Le,      // the UTF-16 byte-order marks
+  Utf16Be,
+};
 
-// The encoding a source file is read in: UTF-8 when it starts with the UTF-8
-// byte-order mark or is well-formed UTF-8, Windows-1252 otherwise (what the
-// editor and the compiler assume for a file without a mark).
+// The encoding a source file is read in. A file without a mark that is not
+// well-formed UTF-8 is what the editor and the compiler take for the ANSI
+// code page, Windows-1252; but a file edited in both worlds can hold UTF-8
+// lines among ANSI ones, so each of its lines that is well-formed UTF-8 is
+// still read as UTF-8, and only the others as Windows-1252.
 SourceEncoding DetectEncoding(std::string_view bytes);
 
 // True when a line, space-trimmed, holds a trailer marker.
@@ -55,9 +62,10 @@ class SourceLines {
   SourceLines(const SourceLines&) = delete;
   SourceLines& operator=(const SourceLines&) = delete;
 
-  // Splits a file's bytes into lines. CR, LF, CR LF and NUL end a line; the
-  // line end is not part of the line; a final line end adds no empty line.
-  // A byte-order mark stays as U+FEFF at the start of the first line.
+  // Splits a file's bytes into lines, decoded as DetectEncoding says. CR,
+  // LF, CR LF and NUL end a line; the line end is not part of the line; a
+  // final line end adds no empty line. A byte-order mark stays as U+FEFF at
+  // the start of the first line (so the output gets the UTF-8 mark).
   static SourceLines FromBytes(std::string_view bytes);
   // Lines given as texts (each without a line end).
   static SourceLines FromTexts(std::span<const std::u16string> texts);

@@ -57,6 +57,33 @@ TEST(ReadSourceLines, EncodingFallsBackToWindows1252) {
   // With the mark the bytes are UTF-8, bad ones replaced.
   const SourceLines marked = SourceLines::FromBytes("\xEF\xBB\xBF" "a\xE9");
   EXPECT_EQ(Texts(marked), (std::vector<std::u16string>{u"\uFEFFa\uFFFD"}));
+
+  // A file edited in both worlds: its UTF-8 lines stay UTF-8, only the
+  // others are read as Windows-1252.
+  EXPECT_EQ(DetectEncoding("; Gr\xC3\xB6\xC3\x9F" "e\r\n; L\xE4nge\r\n"), SourceEncoding::Windows1252);
+  const SourceLines mixed = SourceLines::FromBytes(
+      "a$ = \"Gr\xC3\xB6\xC3\x9F" "e\" ; \xE2\x82\xAC\r\n; L\xE4nge \x80\n\r\nb$ = \"\xC3\xA4\xE4\"");
+  EXPECT_EQ(Texts(mixed), (std::vector<std::u16string>{U("a$ = \"Größe\" ; €"), U("; Länge €"),
+                                                        u"", U("b$ = \"Ã¤ä\"")}));
+}
+
+TEST(ReadSourceLines, Utf16FilesByTheirMark) {
+  // "; Größe" CR LF "x = 1" in both byte orders, with an odd byte at the end.
+  const std::u16string text = U("\uFEFF; Größe\r\nx = 1 ; 😀");
+  std::string le, be;
+  for (const char16_t c : text) {
+    le += static_cast<char>(c & 0xFF);
+    le += static_cast<char>(c >> 8);
+    be += static_cast<char>(c >> 8);
+    be += static_cast<char>(c & 0xFF);
+  }
+  EXPECT_EQ(DetectEncoding(le), SourceEncoding::Utf16Le);
+  EXPECT_EQ(DetectEncoding(be), SourceEncoding::Utf16Be);
+  const std::vector<std::u16string> expected = {U("\uFEFF; Größe"), U("x = 1 ; 😀")};
+  EXPECT_EQ(Texts(SourceLines::FromBytes(le)), expected);
+  EXPECT_EQ(Texts(SourceLines::FromBytes(be)), expected);
+  EXPECT_EQ(Texts(SourceLines::FromBytes(le + "x")),
+            (std::vector<std::u16string>{expected[0], expected[1] + u"\uFFFD"}));
 }
 
 struct Literal {
