@@ -2,6 +2,7 @@
 // for checking what the window would put on the clipboard and on disk.
 #include <cerrno>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,8 +69,9 @@ int WriteStdout(std::string_view bytes) {
   return 0;
 }
 
-bool ReadSource(const std::u16string& path, qm::SourceLines& lines) {
-  if (const int error = qm::ReadSourceFile(path, lines); error != 0) {
+bool ReadSource(const std::u16string& path, qm::SourceLines& lines,
+                qm::fs::FileStamp* stamp = nullptr) {
+  if (const int error = qm::ReadSourceFile(path, lines, stamp); error != 0) {
     PrintError("read", path, error);
     return false;
   }
@@ -95,7 +97,8 @@ int Extract(const std::u16string& file, std::size_t max_chars) {
 int Apply(const std::u16string& file, const std::u16string& translation_file,
           const std::u16string& output, bool force) {
   qm::SourceLines lines;
-  if (!ReadSource(file, lines)) return kFailure;
+  qm::fs::FileStamp stamp;
+  if (!ReadSource(file, lines, &stamp)) return kFailure;
   std::string translation;
   if (const int error = qm::fs::ReadFile(translation_file, translation);
       error != 0) {
@@ -118,15 +121,26 @@ int Apply(const std::u16string& file, const std::u16string& translation_file,
                  qm::EncodeFileName(file).c_str());
     return kCountMismatch;
   }
-  if (const int error = qm::WriteOutputFile(output, lines, translated);
+  // OUTPUT may be FILE itself: an edit saved since FILE was read is kept.
+  std::u16string reason;
+  if (const int error = qm::WriteOutputFile(output, lines, translated, nullptr, &stamp, &reason);
       error != 0) {
-    PrintError("write", output, error);
+    if (reason.empty()) {
+      PrintError("write", output, error);
+    } else {
+      std::fprintf(stderr, "quillmark-cli: cannot write: %s\n", qm::EncodeUtf8(reason).c_str());
+    }
     return kFailure;
   }
   return 0;
 }
 
 int Collect(const std::u16string& folder) {
+  std::vector<qm::fs::FolderEntry> entries;
+  if (const int error = qm::fs::ListFolder(folder, entries); error != 0) {
+    PrintError("list", folder, error);
+    return kFailure;
+  }
   std::string listing;
   for (const std::u16string& path : qm::CollectProjectFiles(folder)) {
     listing += qm::EncodeFileName(path);
@@ -154,7 +168,19 @@ int UsageError(std::string_view problem) {
 
 }  // namespace
 
+int Run(int argc, char** argv);
+
 int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Nothing is written half: outputs are replaced only once complete.
+    std::fprintf(stderr, "quillmark-cli: not enough memory: the file is too large\n");
+    return kFailure;
+  }
+}
+
+int Run(int argc, char** argv) {
   qm::fs::UseBinaryStandardOutput();
   std::vector<std::u16string> args = qm::fs::CommandLine(argc, argv);
   if (!args.empty()) args.erase(args.begin());

@@ -1,21 +1,27 @@
 #include "pipeline/files.h"
 
-#include "platform/fs.h"
+#include <new>
 
 namespace qm {
 
-int ReadSourceFile(std::u16string_view path, SourceLines& lines) {
+int ReadSourceFile(std::u16string_view path, SourceLines& lines, fs::FileStamp* stamp) {
   std::string bytes;
-  if (const int error = fs::ReadFile(path, bytes); error != 0) return error;
-  lines = SourceLines::FromBytes(bytes);
+  if (const int error = fs::ReadFile(path, bytes, stamp); error != 0) return error;
+  try {
+    lines = SourceLines::FromBytes(bytes);
+  } catch (const std::bad_alloc&) {
+    return fs::kErrorTooLarge;
+  }
   return 0;
 }
 
 int WriteOutputFile(std::u16string_view path, const SourceLines& lines,
-                    const TranslatedLines& translated, SpliceResult* result) {
-  return fs::WriteFileAtomically(path, [&](const fs::ByteSink& sink) {
-    return EncodeOutput(lines, translated, sink, result);
-  });
+                    const TranslatedLines& translated, SpliceResult* result,
+                    const fs::FileStamp* read, std::u16string* reason) {
+  return fs::WriteFileAtomically(
+      path,
+      [&](const fs::ByteSink& sink) { return EncodeOutput(lines, translated, sink, result); },
+      read, reason);
 }
 
 }  // namespace qm

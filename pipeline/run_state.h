@@ -12,6 +12,7 @@
 
 #include "pipeline/source_lines.h"
 #include "pipeline/splice.h"
+#include "platform/fs.h"
 #include "platform/platform.h"
 
 namespace qm {
@@ -77,6 +78,7 @@ struct RunState {
   // The current file's lines, and its confirmed translation split into
   // lines (views into TranslatedText).
   qm::SourceLines SourceLines;
+  fs::FileStamp SourceStamp;  // the current file as it was read
   std::u16string TranslatedText;
   qm::TranslatedLines TranslatedLines;
   std::int32_t TotalLineCount = 0;

@@ -1,6 +1,7 @@
 #include "pipeline/worker.h"
 
 #include <chrono>
+#include <new>
 
 #include "pipeline/collect.h"
 #include "pipeline/encoding.h"
@@ -94,7 +95,27 @@ class Worker {
   // One file's turn; false when the run was stopped.
   bool ProcessFile(const std::u16string& path) {
     const std::u16string name = FileNamePart(path);
-    if (const int error = ReadSourceFile(path, state_.SourceLines); error != 0) {
+    std::u16string exchange;
+    std::vector<std::u16string_view> pieces;
+    int error = ReadSourceFile(path, state_.SourceLines, &state_.SourceStamp);
+    if (error == 0) {
+      try {
+        for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
+          ShowCount(kLineCountField, u"TCL: ", ++state_.TotalLineCount);
+        }
+        state_.SourceLines.Extract();
+        for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
+          for (std::int64_t n = state_.SourceLines.ItemCount(i); n > 0; --n) {
+            ShowCount(kItemCountField, u"TD: ", ++collected_);
+          }
+        }
+        exchange = BuildExchangeText(state_.SourceLines);
+        pieces = ExchangePieces(exchange);
+      } catch (const std::bad_alloc&) {
+        error = fs::kErrorTooLarge;  // one file too large for memory; the run goes on
+      }
+    }
+    if (error != 0) {
       // Nothing was read, so there is nothing to translate, and writing the
       // empty result would replace a good file with an empty one.
       state_.SourceLines.Clear();
@@ -104,19 +125,8 @@ class Worker {
       if (Stopped()) return false;
       return Complete(false);
     }
-    for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
-      ShowCount(kLineCountField, u"TCL: ", ++state_.TotalLineCount);
-    }
-    state_.SourceLines.Extract();
-    for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
-      for (std::int64_t n = state_.SourceLines.ItemCount(i); n > 0; --n) {
-        ShowCount(kItemCountField, u"TD: ", ++collected_);
-      }
-    }
-    const std::u16string exchange = BuildExchangeText(state_.SourceLines);
 
     std::u16string translated;
-    const std::vector<std::u16string_view> pieces = ExchangePieces(exchange);
     if (pieces.size() <= 1) {
       if (!HandOff(exchange, Concat({u"CURRENT FILE: ", name}), translated)) return false;
     } else {
@@ -132,8 +142,14 @@ class Worker {
         AppendPieceTranslation(pieces[k], piece_translation, translated);
       }
     }
-    ReadBack(std::move(translated));
-    return Complete(Output(name));
+    bool saved = false;
+    try {
+      ReadBack(std::move(translated));
+      saved = Output(name);
+    } catch (const std::bad_alloc&) {
+      ShowCreationError(platform_.ErrorText(fs::kErrorTooLarge));
+    }
+    return Complete(saved);
   }
 
   // Puts one exchange text (or piece) on the clipboard and polls until the
@@ -195,14 +211,19 @@ class Worker {
   }
 
   // Writes the translated file; false when it could not be written.
+  // A target that is the source itself is not replaced when it changed
+  // since it was read: the user's edit wins over the translation.
   bool Output(std::u16string_view name) {
     const std::u16string target = fs::JoinPath(state_.DestinationFolder, name);
-    const int error = WriteOutputFile(target, state_.SourceLines, state_.TranslatedLines);
-    if (error != 0) {
-      platform_.ShowMessage(kCreationErrorTitle,
-                            Concat({kCreationErrorText, platform_.ErrorText(error)}), stop_);
-    }
+    std::u16string reason;
+    const int error = WriteOutputFile(target, state_.SourceLines, state_.TranslatedLines, nullptr,
+                                      &state_.SourceStamp, &reason);
+    if (error != 0) ShowCreationError(reason.empty() ? platform_.ErrorText(error) : reason);
     return error == 0;
+  }
+
+  void ShowCreationError(std::u16string_view reason) {
+    platform_.ShowMessage(kCreationErrorTitle, Concat({kCreationErrorText, reason}), stop_);
   }
 
   // The end of a file's turn; `saved` tells whether its output was written.

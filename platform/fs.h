@@ -4,6 +4,7 @@
 // 0 for success); none throws.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -22,23 +23,73 @@ struct FolderEntry {
   bool regular_file = false;  // a plain file (after following a link), not a folder, pipe or device
 };
 
+// Failures of the program's own checks, beyond the system's error codes
+// (outside the ranges of errno values and of Windows error codes).
+inline constexpr int kErrorReadOnly = 0x20000001;       // the target has no write bit set
+inline constexpr int kErrorForeignLink = 0x20000002;    // a link owned by another user
+inline constexpr int kErrorChangedOnDisk = 0x20000003;  // changed since it was read
+inline constexpr int kErrorTooLarge = 0x20000004;       // not enough memory for it
+
+// The words for the program's own codes; "" for any other code.
+inline std::u16string_view OwnErrorText(int code) {
+  switch (code) {
+    case kErrorReadOnly: return u"The file is read-only; it was not replaced.";
+    case kErrorForeignLink:
+      return u"The file is a symbolic link owned by another user; it was not followed.";
+    case kErrorChangedOnDisk:
+      return u"The file changed on disk since it was read; it was not replaced, so the change "
+             u"is kept.";
+    case kErrorTooLarge: return u"The file is too large to read into memory.";
+    default: return {};
+  }
+}
+
 // The entries of a folder in the order the system lists them, "." and ".."
 // left out. Returns a system error code, 0 on success.
 int ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries);
 
-// Reads a whole file. `bytes` is replaced only on success.
-int ReadFile(std::u16string_view path, std::string& bytes);
+// What identifies a file and its content as it was read: the file itself
+// (device and inode, or volume and file index), its size and the time of
+// its last change.
+struct FileStamp {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  std::int64_t size = -1;  // -1: no stamp
+  std::int64_t modified = 0;
+  bool valid() const { return size >= 0; }
+};
+
+// Reads a whole file. `bytes` (and `stamp`, when given) are replaced only on
+// success. Running out of memory is kErrorTooLarge, never an exception.
+int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp = nullptr);
 
 // Writes a file so that it is whole at every moment: the bytes go to a new
-// file beside the target, which is flushed to disk and then renamed over the
+// file beside the target (".qm-" and six random letters, created readable
+// by this user only), which is flushed to disk and then renamed over the
 // target. When anything fails the target is left as it was and the new file
-// is removed. A target that is a link is resolved, so the link survives; an
-// existing target keeps its permission bits. `produce` writes the content
-// through the sink it is given and returns false to abandon the write.
+// is removed; such files left by a killed write are removed once they are
+// an hour old, before the next write into the folder. An existing target
+// keeps its owner, mode (set-id bits included, where the system allows) and
+// extended attributes (ACLs included); a hard link cannot survive the
+// rename. The target is not replaced when
+//  - no write bit of its mode is set (kErrorReadOnly), for root as well;
+//  - it is a symbolic link owned by another user (kErrorForeignLink); one
+//    of this user's links is followed, so the link survives;
+//  - it is the file `read` describes and its size or time of last change
+//    differs from then (kErrorChangedOnDisk): an edit made since the read
+//    is not overwritten.
+// `produce` writes the content through the sink it is given and returns
+// false to abandon the write. `reason`, when given, receives the whole
+// reason for a failure of the program's own checks (naming the file).
 using ByteSink = std::function<bool(std::string_view)>;
 int WriteFileAtomically(std::u16string_view path,
-                        const std::function<bool(const ByteSink&)>& produce);
+                        const std::function<bool(const ByteSink&)>& produce,
+                        const FileStamp* read = nullptr, std::u16string* reason = nullptr);
 int WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+
+// The prefix and length of the temporary files of WriteFileAtomically.
+inline constexpr std::u16string_view kTemporaryPrefix = u".qm-";
+inline constexpr std::size_t kTemporaryNameLength = 10;
 
 // Makes sure `folder` is a folder that only this user can enter: creates it
 // (mode 0700) when missing, and tightens the mode of one that is ours.

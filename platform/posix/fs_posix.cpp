@@ -1,12 +1,16 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <new>
 #include <random>
 
 #include "pipeline/encoding.h"
@@ -23,6 +27,7 @@ class Fd {
   explicit Fd(int fd = -1) : fd_(fd) {}
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
+  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   Fd& operator=(Fd&& other) noexcept {
     if (this != &other) {
       if (fd_ >= 0) ::close(fd_);
@@ -58,20 +63,6 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-// The file that a write to `path` should replace: links are followed so that
-// a link to the real file stays a link.
-std::string ResolveTarget(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      std::string resolved(real);
-      std::free(real);
-      return resolved;
-    }
-  }
-  return path;
-}
-
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -79,9 +70,120 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string NameOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+std::int64_t ModifiedNs(const struct stat& st) {
+  return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+FileStamp StampOf(const struct stat& st) {
+  FileStamp stamp;
+  stamp.device = static_cast<std::uint64_t>(st.st_dev);
+  stamp.file = static_cast<std::uint64_t>(st.st_ino);
+  stamp.size = static_cast<std::int64_t>(st.st_size);
+  stamp.modified = ModifiedNs(st);
+  return stamp;
+}
+
+std::u16string Quoted(const std::string& path) { return u"'" + DecodeFileName(path) + u"'"; }
+
+std::string UserName(uid_t uid) {
+  // getpwuid_r with a buffer of the size the system suggests.
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::string buffer(size > 0 ? static_cast<std::size_t>(size) : 4096, '\0');
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+    return std::string(found->pw_name) + " (uid " + std::to_string(uid) + ")";
+  }
+  return "uid " + std::to_string(uid);
+}
+
+// The permission bits a new file gets: 0666 less the process's umask, read
+// without changing it (umask() itself would, for a moment, for every thread).
+mode_t NewFileMode() {
+  mode_t mask = 022;
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      unsigned value = 0;
+      if (std::sscanf(line, "Umask: %o", &value) == 1) {
+        mask = static_cast<mode_t>(value);
+        break;
+      }
+    }
+    std::fclose(status);
+  }
+  return 0666 & ~mask;
+}
+
+bool IsTemporaryName(std::string_view name) {
+  if (name.size() != kTemporaryNameLength || !name.starts_with(".qm-")) return false;
+  for (const char c : name.substr(4)) {
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Removes this user's temporary files that killed writes left in `folder`
+// more than an hour ago; a write in progress is never that old.
+void RemoveStaleTemporaries(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const int dir_fd = ::dirfd(dir);
+  const std::time_t limit = std::time(nullptr) - 3600;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsTemporaryName(entry->d_name)) continue;
+    struct stat st {};
+    if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        st.st_uid == ::geteuid() && st.st_mtime < limit) {
+      ::unlinkat(dir_fd, entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
+// Creates a new temporary file in `folder`, readable by this user only.
+Fd CreateTemporary(const std::string& folder, std::string& path, int& error) {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = ".qm-";
+    for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+    path = folder + "/" + name;
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.get() >= 0) return fd;
+    if (errno != EEXIST) {
+      error = errno;
+      return Fd();
+    }
+  }
+  error = EEXIST;
+  return Fd();
+}
+
+// Gives the file behind `fd` the extended attributes of `from` (ACLs are
+// among them). What the file system or the user's rights do not allow is
+// left out: the mode bits already carry the basic permissions.
+void CopyExtendedAttributes(const std::string& from, int fd) {
+  const ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+  if (size <= 0) return;
+  std::string names(static_cast<std::size_t>(size), '\0');
+  const ssize_t listed = ::listxattr(from.c_str(), names.data(), names.size());
+  if (listed <= 0) return;
+  names.resize(static_cast<std::size_t>(listed));
+  std::string value;
+  for (std::size_t at = 0; at < names.size();) {
+    const std::string name = names.c_str() + at;
+    at += name.size() + 1;
+    const ssize_t length = ::getxattr(from.c_str(), name.c_str(), nullptr, 0);
+    if (length < 0) continue;
+    value.resize(static_cast<std::size_t>(length));
+    const ssize_t got = ::getxattr(from.c_str(), name.c_str(), value.data(), value.size());
+    if (got < 0) continue;
+    ::fsetxattr(fd, name.c_str(), value.data(), static_cast<std::size_t>(got), 0);
+  }
 }
 
 }  // namespace
@@ -109,7 +211,7 @@ int ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
   return error;
 }
 
-int ReadFile(std::u16string_view path, std::string& bytes) {
+int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp) try {
   const std::string native = Native(path);
   Fd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return errno;
@@ -141,42 +243,82 @@ int ReadFile(std::u16string_view path, std::string& bytes) {
   }
   data.resize(size);
   bytes = std::move(data);
+  if (stamp != nullptr) *stamp = StampOf(st);
   return 0;
+} catch (const std::bad_alloc&) {
+  return kErrorTooLarge;
 }
 
 int WriteFileAtomically(std::u16string_view path,
-                        const std::function<bool(const ByteSink&)>& produce) {
-  const std::string target = ResolveTarget(Native(path));
+                        const std::function<bool(const ByteSink&)>& produce,
+                        const FileStamp* read, std::u16string* reason) {
+  const auto refuse = [reason](int code, std::u16string text) {
+    if (reason != nullptr) *reason = std::move(text);
+    return code;
+  };
+  std::string target = Native(path);
+  struct stat link {};
+  if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    // Another user's link could point anywhere this program may write.
+    if (link.st_uid != ::geteuid()) {
+      return refuse(kErrorForeignLink,
+                    Quoted(target) + u" is a symbolic link owned by " +
+                        DecodeFileName(UserName(link.st_uid)) + u"; it was not followed.");
+    }
+    // One's own link is followed, so that the link stays a link.
+    if (char* real = ::realpath(target.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
   const std::string folder = FolderOf(target);
 
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) return EISDIR;
-  // A file its owner made read-only is not replaced behind their back.
-  if (exists && ::access(target.c_str(), W_OK) != 0) return errno;
-
-  std::random_device random;
-  std::string temp;
-  Fd fd;
-  for (int attempt = 0; attempt < 100 && fd.get() < 0; ++attempt) {
-    temp = folder + "/." + NameOf(target) + ".quillmark-" + std::to_string(random());
-    fd = Fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (fd.get() < 0 && errno != EEXIST) return errno;
-  }
-  if (fd.get() < 0) return EEXIST;
-
-  int error = 0;
   if (exists) {
-    // Keep the owner's permission bits (and owner, where we may).
-    if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) error = errno;
-    if (::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0) { /* not ours to change */ }
+    // A file made read-only is not replaced behind its owner's back, by root
+    // neither (access() would say root may write anything).
+    if ((existing.st_mode & 0222) == 0) {
+      return refuse(kErrorReadOnly, Quoted(target) + u" is read-only; it was not replaced.");
+    }
+    if (::access(target.c_str(), W_OK) != 0) return errno;
+    if (read != nullptr && read->valid() && StampOf(existing).device == read->device &&
+        StampOf(existing).file == read->file &&
+        (StampOf(existing).size != read->size || StampOf(existing).modified != read->modified)) {
+      return refuse(kErrorChangedOnDisk,
+                    Quoted(target) + u" changed on disk since it was read; it was not replaced, "
+                                     u"so the change is kept.");
+    }
   }
-  if (error == 0) {
-    const bool completed = produce([&](std::string_view bytes) {
+
+  RemoveStaleTemporaries(folder);
+  std::string temp;
+  int error = 0;
+  Fd fd = CreateTemporary(folder, temp, error);
+  if (fd.get() < 0) return error;
+
+  bool completed = false;
+  try {
+    completed = produce([&](std::string_view bytes) {
       error = WriteAll(fd.get(), bytes);
       return error == 0;
     });
-    if (error == 0 && !completed) error = ECANCELED;
+  } catch (const std::bad_alloc&) {
+    error = kErrorTooLarge;
+  }
+  if (error == 0 && !completed) error = ECANCELED;
+  if (error == 0) {
+    if (exists) {
+      // Owner first: a change of owner clears the set-id bits, which the
+      // mode then puts back (where the system allows). Another owner is
+      // only for root to give; for anyone else the file stays theirs.
+      if (::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0) { /* not ours to give */ }
+      if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) error = errno;
+      if (error == 0) CopyExtendedAttributes(target, fd.get());
+    } else if (::fchmod(fd.get(), NewFileMode()) != 0) {
+      error = errno;
+    }
   }
   if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
   if (const int closed = fd.Close(); error == 0) error = closed;
@@ -243,6 +385,7 @@ int WritePrivateFile(std::u16string_view path, std::string_view bytes) {
 
 std::u16string ErrorText(int code) {
   if (code == 0) return {};
+  if (const std::u16string_view own = OwnErrorText(code); !own.empty()) return std::u16string(own);
   char buffer[256];
   // GNU strerror_r returns the message, which may or may not live in buffer.
   const char* text = ::strerror_r(code, buffer, sizeof buffer);
