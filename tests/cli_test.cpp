@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "tests/test_support.h"
 
@@ -23,7 +24,10 @@ struct CliRun {
   std::string out, err;
 };
 
-CliRun Cli(std::vector<std::string> args) {
+// Runs quillmark-cli with `args`; `meanwhile`, when given, runs in this
+// process while the program runs (as another user, with `as_user`).
+CliRun Cli(std::vector<std::string> args, const std::function<void()>& meanwhile = {},
+           uid_t as_user = 0) {
   TempDir capture;
   const std::string out_path = capture.File("out"), err_path = capture.File("err");
   args.insert(args.begin(), QM_CLI_PATH);
@@ -33,12 +37,14 @@ CliRun Cli(std::vector<std::string> args) {
     const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(out, 1);
     ::dup2(err, 2);
+    if (as_user != 0 && (::setgid(as_user) != 0 || ::setuid(as_user) != 0)) ::_exit(126);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
+  if (meanwhile) meanwhile();
   int wstatus = 0;
   ::waitpid(pid, &wstatus, 0);
   CliRun run;
@@ -208,6 +214,56 @@ TEST(Cli, ExtractCutsThePiecesTheWindowHandsOff) {
   }
   WriteBytes(dir.File("empty.pb"), "x = 1\n");
   EXPECT_EQ(Cli({"extract", "--max-chars", "10", dir.File("empty.pb")}).out, "");
+}
+
+TEST(Cli, ApplyKeepsAnEditMadeWhileItRan) {
+  TempDir dir;
+  const std::string source = dir.File("Main.pb");
+  WriteBytes(source, "; one\r\n");
+  // The translation comes through a pipe, so the test can edit the source
+  // after the program has read it and before it writes.
+  const std::string pipe = dir.File("translation");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const CliRun run = Cli({"apply", source, pipe, source}, [&] {
+    // The program opens the pipe only once it has read the source (and a
+    // program that never does fails the test instead of hanging it).
+    int fd = -1;
+    for (int i = 0; i < 1000 && fd < 0; ++i) {
+      fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd < 0) ::usleep(10000);
+    }
+    ASSERT_GE(fd, 0) << "the program never opened the translation";
+    ::fcntl(fd, F_SETFL, 0);
+    WriteBytes(source, "; one, edited meanwhile\r\n");
+    ASSERT_EQ(::write(fd, "eins\n", 5), 5);
+    ::close(fd);
+  });
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("changed on disk since it was read"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadBytes(source), "; one, edited meanwhile\r\n");
+}
+
+TEST(Cli, CollectSaysWhenAFolderCannotBeListed) {
+  TempDir dir;
+  WriteBytes(dir.File("file.pb"), "x");
+  for (const std::string& folder : {dir.File("missing"), dir.File("file.pb")}) {
+    const CliRun run = Cli({"collect", folder});
+    EXPECT_EQ(run.status, 1) << folder;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    EXPECT_NE(run.err.find("cannot list '" + folder + "'"), std::string::npos) << run.err;
+  }
+  // A folder its owner keeps to themselves, listed by another user.
+  if (::geteuid() == 0) {
+    const std::string secret = dir.File("secret");
+    std::filesystem::create_directory(secret);
+    WriteBytes(secret + "/a.pb", "x");
+    ASSERT_EQ(::chmod(secret.c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const CliRun run = Cli({"collect", secret}, {}, 65534);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("Permission denied"), std::string::npos) << run.err;
+  }
 }
 
 TEST(Cli, TheSampleProjectTranslates) {

@@ -227,5 +227,29 @@ TEST(HandOff, AClipboardHeldByAnotherProgramIsNoChange) {
   EXPECT_EQ(session.Close(), 0);
 }
 
+TEST(HandOff, AnEditSavedWhileWaitingIsNotOverwritten) {
+  // The source folder is also the destination.
+  OneFile file("Window.pb", std::string(kWindow));
+  Session session(file.Options());
+  session.Start();
+  session.StartRun(file.source, file.source);
+  ASSERT_EQ(session->Clipboard(), file.Exchange());
+
+  const std::string edited = std::string(kWindow) + "; a line added in the editor\r\n";
+  WriteBytes(file.source + kSep + file.name, edited);
+  session.ConfirmTranslation(u"öffne es\rHauptfenster\rHinweis\rGespeichert\r");
+  session->Advance(500ms);
+
+  const std::vector<Dialog> dialogs = session->Dialogs();
+  ASSERT_EQ(dialogs.back().title, u"File Creation Error");
+  EXPECT_EQ(dialogs.back().text, u"could`nt Create Temp Purebasic file\n'" +
+                                     U(file.source + kSep + file.name) +
+                                     u"' changed on disk since it was read; it was not replaced, "
+                                     u"so the change is kept.");
+  EXPECT_EQ(ReadBytes(file.source + kSep + file.name), edited);
+  EXPECT_EQ(session->Rows("TranslatedListView"), std::vector<std::u16string>{u"Translation Failed"});
+  EXPECT_EQ(session.Close(), 0);
+}
+
 }  // namespace
 }  // namespace qm::test

@@ -487,7 +487,12 @@ class GtkPlatform final : public Platform {
         WebKitSettings* settings = webkit_settings_new();
         webkit_settings_set_hardware_acceleration_policy(
             settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-        GtkWidget* web = webkit_web_view_new_with_settings(settings);
+        // An ephemeral context keeps the page's cache, cookies and storage
+        // in memory: nothing of the web view's is written to disk.
+        WebKitWebContext* context = webkit_web_context_new_ephemeral();
+        GtkWidget* web = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
+                                                 "settings", settings, nullptr));
+        g_object_unref(context);  // the view keeps it
         g_object_unref(settings);
         if (!caption.empty()) webkit_web_view_load_uri(WEBKIT_WEB_VIEW(web), caption.c_str());
         return {item.kind, web, web, nullptr};

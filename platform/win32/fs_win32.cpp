@@ -6,6 +6,8 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <iterator>
+#include <new>
 #include <random>
 
 #include "platform/fs.h"
@@ -54,14 +56,64 @@ int WriteAll(HANDLE file, std::string_view bytes) {
   return 0;
 }
 
+FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileStamp stamp;
+  stamp.device = info.dwVolumeSerialNumber;
+  stamp.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  stamp.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+                                         info.nFileSizeLow);
+  stamp.modified = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+  return stamp;
+}
+
+// The stamp of the file at `path` as it is now; an invalid one when it
+// cannot be had.
+FileStamp StampOfPath(const std::wstring& path) {
+  Handle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) return {};
+  return StampOf(info);
+}
+
+bool IsTemporaryName(std::wstring_view name) {
+  if (name.size() != kTemporaryNameLength || name.substr(0, 4) != L".qm-") return false;
+  for (const wchar_t c : name.substr(4)) {
+    if (!((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Removes the temporary files that killed writes left in `folder` more than
+// an hour ago; a write in progress is never that old.
+void RemoveStaleTemporaries(const std::u16string& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileW(W(JoinPath(folder, u".qm-*")).c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  FILETIME now_time;
+  ::GetSystemTimeAsFileTime(&now_time);
+  const auto ticks = [](const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  constexpr std::uint64_t kHour = 36000000000ull;  // in 100 ns
+  do {
+    if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        !IsTemporaryName(data.cFileName) || ticks(data.ftLastWriteTime) + kHour > ticks(now_time)) {
+      continue;
+    }
+    ::DeleteFileW(W(JoinPath(folder, U16(data.cFileName))).c_str());
+  } while (::FindNextFileW(find, &data));
+  ::FindClose(find);
+}
+
 std::u16string FolderOf(std::u16string_view path) {
   const std::size_t slash = path.find_last_of(u"\\/");
   return slash == std::u16string_view::npos ? u"." : std::u16string(path.substr(0, slash));
-}
-
-std::u16string NameOf(std::u16string_view path) {
-  const std::size_t slash = path.find_last_of(u"\\/");
-  return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
 }
 
 }  // namespace
@@ -82,11 +134,13 @@ int ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
   return error == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(error);
 }
 
-int ReadFile(std::u16string_view path, std::string& bytes) {
+int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp) try {
   Handle file(::CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return LastError();
   if (::GetFileType(file.get()) != FILE_TYPE_DISK) return ERROR_INVALID_FUNCTION;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(file.get(), &info)) return LastError();
   std::string data;
   LARGE_INTEGER size;
   if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
@@ -100,25 +154,48 @@ int ReadFile(std::u16string_view path, std::string& bytes) {
     data.append(chunk, read);
   }
   bytes = std::move(data);
+  if (stamp != nullptr) *stamp = StampOf(info);
   return 0;
+} catch (const std::bad_alloc&) {
+  return kErrorTooLarge;
 }
 
 int WriteFileAtomically(std::u16string_view path,
-                        const std::function<bool(const ByteSink&)>& produce) {
+                        const std::function<bool(const ByteSink&)>& produce,
+                        const FileStamp* read, std::u16string* reason) {
+  const auto refuse = [reason, path](int code, std::u16string_view text) {
+    if (reason != nullptr) *reason = u"'" + std::u16string(path) + u"' " + std::u16string(text);
+    return code;
+  };
   const std::wstring target = W(path);
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_DIRECTORY;
     // A file its owner made read-only is not replaced behind their back.
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return ERROR_ACCESS_DENIED;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      return refuse(kErrorReadOnly, u"is read-only; it was not replaced.");
+    }
+    if (read != nullptr && read->valid()) {
+      const FileStamp now = StampOfPath(target);
+      if (now.valid() && now.device == read->device && now.file == read->file &&
+          (now.size != read->size || now.modified != read->modified)) {
+        return refuse(kErrorChangedOnDisk,
+                      u"changed on disk since it was read; it was not replaced, so the change is "
+                      u"kept.");
+      }
+    }
   }
   const std::u16string folder = FolderOf(path);
+  RemoveStaleTemporaries(folder);
+  static constexpr char16_t kLetters[] =
+      u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::random_device random;
   std::wstring temp;
   Handle file;
   for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
-    temp = W(JoinPath(folder, u"." + NameOf(path) + u".quillmark-" +
-                                  U16(std::to_wstring(random()))));
+    std::u16string name(kTemporaryPrefix);
+    for (int i = 0; i < 6; ++i) name += kLetters[random() % (std::size(kLetters) - 1)];
+    temp = W(JoinPath(folder, name));
     HANDLE created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created == INVALID_HANDLE_VALUE) {
@@ -130,10 +207,15 @@ int WriteFileAtomically(std::u16string_view path,
   if (!file.valid()) return ERROR_FILE_EXISTS;
 
   int error = 0;
-  const bool completed = produce([&](std::string_view bytes) {
-    error = WriteAll(file.get(), bytes);
-    return error == 0;
-  });
+  bool completed = false;
+  try {
+    completed = produce([&](std::string_view bytes) {
+      error = WriteAll(file.get(), bytes);
+      return error == 0;
+    });
+  } catch (const std::bad_alloc&) {
+    error = kErrorTooLarge;
+  }
   if (error == 0 && !completed) error = ERROR_CANCELLED;
   if (error == 0 && !::FlushFileBuffers(file.get())) error = LastError();
   if (const int closed = file.Close(); error == 0) error = closed;
@@ -186,6 +268,7 @@ int WritePrivateFile(std::u16string_view path, std::string_view bytes) {
 
 std::u16string ErrorText(int code) {
   if (code == 0) return {};
+  if (const std::u16string_view own = OwnErrorText(code); !own.empty()) return std::u16string(own);
   wchar_t* text = nullptr;
   const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

@@ -194,6 +194,10 @@ done
 
 wait_for 20 grep -q ' status 1 center  <<<  Translation Completed  >>>$' "$work/trace" \
   || fail "the run did not complete"
+# The program keeps only its scratch copy on disk; the web view nothing
+# (dconf, GTK's settings store, keeps its own file there without a session).
+kept=$(cd "$XDG_CACHE_HOME" && find . -mindepth 1 -not -path './dconf*' | sort | tr '\n' ' ')
+[ "$kept" = "./quillmark ./quillmark/btex " ] || fail "the cache holds more than the scratch copy: $kept"
 xclip -o -selection clipboard > "$work/clip" || fail "the clipboard holds no text after the run"
 [ ! -s "$work/clip" ] || fail "the clipboard should hold the empty text after the run"
 import -window root "$artifacts/window-after-run.png"
