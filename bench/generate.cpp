@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/source_lines.h"
 
 namespace qm::bench {

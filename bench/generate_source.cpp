@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "bench/generate.h"
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "platform/fs.h"
 
 namespace {

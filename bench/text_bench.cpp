@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench/generate.h"
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/source_lines.h"
 #include "pipeline/splice.h"
 

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "platform/fs.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/application.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "pipeline/collect.h"
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/files.h"
 #include "pipeline/source_lines.h"
 #include "pipeline/splice.h"

@@ -10,7 +10,7 @@
 #include "pipeline/item_rules.h"
 #include "pipeline/source_lines.h"
 #include "pipeline/splice.h"
-#include "pipeline/text.h"
+#include "text/text.h"
 
 namespace {
 

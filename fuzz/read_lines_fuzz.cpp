@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "fuzz/check.h"
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/source_lines.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "fuzz/check.h"
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/source_lines.h"
 #include "pipeline/splice.h"
-#include "pipeline/text.h"
+#include "text/text.h"
 
 namespace {
 

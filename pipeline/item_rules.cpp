@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "pipeline/text.h"
+#include "text/text.h"
 
 namespace qm {
 namespace {

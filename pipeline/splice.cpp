@@ -3,10 +3,10 @@
 #include <cstring>
 #include <memory>
 
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/item_rules.h"
-#include "pipeline/large_buffer.h"
-#include "pipeline/text.h"
+#include "text/large_buffer.h"
+#include "text/text.h"
 
 namespace qm {
 

@@ -4,9 +4,9 @@
 #include <new>
 
 #include "pipeline/collect.h"
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/files.h"
-#include "pipeline/text.h"
+#include "text/text.h"
 #include "platform/fs.h"
 
 namespace qm {

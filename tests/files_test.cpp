@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "pipeline/collect.h"
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/files.h"
-#include "pipeline/text.h"
+#include "text/text.h"
 #include "platform/fs.h"
 #include "tests/test_support.h"
 

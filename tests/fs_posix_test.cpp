@@ -14,7 +14,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/files.h"
 #include "platform/fs.h"
 #include "tests/test_support.h"

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "pipeline/source_lines.h"
 #include "pipeline/splice.h"
-#include "pipeline/text.h"
+#include "text/text.h"
 #include "pipeline/worker.h"
 #include "tests/session.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pipeline/text.h"
+#include "text/text.h"
 #include "tests/test_support.h"
 
 namespace qm {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "tests/test_support.h"
 
 namespace qm {

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "platform/fs.h"
 
 namespace qm::test {

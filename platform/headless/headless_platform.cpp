@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <utility>
 
-#include "pipeline/encoding.h"
-#include "pipeline/large_buffer.h"
-#include "pipeline/text.h"
+#include "text/encoding.h"
+#include "text/large_buffer.h"
+#include "text/text.h"
 #include "platform/fs.h"
 
 namespace qm::headless {

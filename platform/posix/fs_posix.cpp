@@ -13,8 +13,8 @@
 #include <new>
 #include <random>
 
-#include "pipeline/encoding.h"
-#include "pipeline/large_buffer.h"
+#include "text/encoding.h"
+#include "text/large_buffer.h"
 #include "platform/fs.h"
 
 namespace qm::fs {

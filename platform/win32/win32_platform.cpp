@@ -31,7 +31,7 @@
 #include <thread>
 #include <utility>
 
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 #include "platform/desktop.h"
 #include "platform/fs.h"
 #include "platform/main_thread_calls.h"

@@ -1,9 +1,9 @@
-#include "pipeline/encoding.h"
+#include "text/encoding.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "pipeline/large_buffer.h"
+#include "text/large_buffer.h"
 
 namespace qm {
 namespace {

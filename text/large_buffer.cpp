@@ -1,4 +1,4 @@
-#include "pipeline/large_buffer.h"
+#include "text/large_buffer.h"
 
 #include <cstdint>
 

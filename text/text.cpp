@@ -1,4 +1,4 @@
-#include "pipeline/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 
