@@ -20,7 +20,7 @@ int WriteOutputFile(std::u16string_view path, const SourceLines& lines,
                     const fs::FileStamp* read, std::u16string* reason) {
   return fs::WriteFileAtomically(
       path,
-      [&](const fs::ByteSink& sink) { return EncodeOutput(lines, translated, sink, result); },
+      [&](const ByteSink& sink) { return EncodeOutput(lines, translated, sink, result); },
       read, reason);
 }
 

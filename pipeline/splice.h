@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pipeline/source_lines.h"
+#include "text/encoding.h"
 
 namespace qm {
 
@@ -54,7 +55,6 @@ std::vector<std::u16string> SplicedTexts(const SourceLines& lines,
 // byte-order mark (unless the first line already starts with U+FEFF), so the
 // editor does not read it in the ANSI code page. The bytes are handed to
 // `sink` in chunks; a sink returning false stops the encoding.
-using ByteSink = std::function<bool(std::string_view)>;
 bool EncodeOutput(const SourceLines& lines, const TranslatedLines& translated,
                   const ByteSink& sink, SpliceResult* result = nullptr);
 std::string OutputBytes(const SourceLines& lines, const TranslatedLines& translated = {});

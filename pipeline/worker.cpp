@@ -32,6 +32,10 @@ constexpr std::u16string_view kReadErrorTitle = u"File Read Error";
 constexpr std::u16string_view kSavedRow = u"Translation Saved";
 constexpr std::u16string_view kFailedRow = u"Translation Failed";
 constexpr std::u16string_view kScratchName = u"btex";
+// Field 0's arrow is spaced one way when the files are counted and the other
+// way after each file.
+constexpr std::u16string_view kCountsArrowAtStart = u"  --> ";
+constexpr std::u16string_view kCountsArrowAfterFile = u" -->  ";
 
 std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
   std::u16string text;
@@ -79,13 +83,17 @@ class Worker {
 
   bool Stopped() const { return stop_.stop_requested(); }
 
+  // Field 0: "Files: 3   FILES TRANSLATED" and the arrow with the count.
+  void ShowFileCounts(std::u16string_view arrow, std::int64_t translated) {
+    Left(kFileCountField,
+         Concat({u"Files: ", ToDecimal(static_cast<std::int64_t>(state_.ProjectFiles.size())),
+                 u"   FILES TRANSLATED", arrow, ToDecimal(translated)}));
+  }
+
   void Collect() {
     Left(kStateField, kParsingBanner);
     state_.ProjectFiles = CollectProjectFiles(state_.SourceFolder);
-    Left(kFileCountField,
-         Concat({u"Files: ", ToDecimal(static_cast<std::int64_t>(state_.ProjectFiles.size())),
-                 u"   FILES TRANSLATED  --> ",
-                 ToDecimal(platform_.RowCount(state_.Controls.TranslatedListView))}));
+    ShowFileCounts(kCountsArrowAtStart, platform_.RowCount(state_.Controls.TranslatedListView));
     for (const std::u16string& path : state_.ProjectFiles) {
       platform_.InsertRow(state_.Controls.FileListView, -1, FileNamePart(path));
     }
@@ -234,9 +242,7 @@ class Worker {
     platform_.InsertRow(state_.Controls.TranslatedListView, 0, saved ? kSavedRow : kFailedRow);
     if (saved) ++saved_;
     ShowCount(kStateField, u"Files Translated:  ", saved_);
-    Left(kFileCountField,
-         Concat({u"Files: ", ToDecimal(static_cast<std::int64_t>(state_.ProjectFiles.size())),
-                 u"   FILES TRANSLATED -->  ", ToDecimal(saved_)}));
+    ShowFileCounts(kCountsArrowAfterFile, saved_);
     return reset_(stop_) && !Stopped();
   }
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/encoding.h"
+
 namespace qm::fs {
 
 #ifdef _WIN32
@@ -81,7 +83,6 @@ int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp = nu
 // `produce` writes the content through the sink it is given and returns
 // false to abandon the write. `reason`, when given, receives the whole
 // reason for a failure of the program's own checks (naming the file).
-using ByteSink = std::function<bool(std::string_view)>;
 int WriteFileAtomically(std::u16string_view path,
                         const std::function<bool(const ByteSink&)>& produce,
                         const FileStamp* read = nullptr, std::u16string* reason = nullptr);

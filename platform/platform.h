@@ -87,20 +87,6 @@ class Thread {
   virtual void Join() = 0;
 };
 
-// A plain thread, for backends whose main thread needs nothing while it
-// joins. Destroying it asks it to stop and joins it.
-class StdThread final : public Thread {
- public:
-  explicit StdThread(std::jthread thread) : thread_(std::move(thread)) {}
-  void RequestStop() override { thread_.request_stop(); }
-  void Join() override {
-    if (thread_.joinable()) thread_.join();
-  }
-
- private:
-  std::jthread thread_;
-};
-
 class Platform {
  public:
   virtual ~Platform() = default;

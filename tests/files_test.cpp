@@ -89,9 +89,9 @@ TEST(CollectFiles, KeepsListingOrderWithinEachGroup) {
   std::vector<fs::FolderEntry> listing;
   ASSERT_EQ(fs::ListFolder(P(dir.path()), listing), 0);
   std::vector<std::u16string> expected;
-  for (const char* ext : {"pbi", "pb"}) {
+  for (const char16_t* ext : {u"pbi", u"pb"}) {
     for (const fs::FolderEntry& entry : listing) {
-      if (MatchesExtension(entry.name, Ascii(ext))) expected.push_back(P(dir.path() + kSep) + entry.name);
+      if (MatchesExtension(entry.name, ext)) expected.push_back(P(dir.path() + kSep) + entry.name);
     }
   }
   EXPECT_EQ(CollectProjectFiles(P(dir.path())), expected);
@@ -150,7 +150,7 @@ TEST(WriteFileAtomically, AFailureLeavesTheOldFileAsItWas) {
   const std::string target = dir.File("out.pb");
   WriteBytes(target, "precious");
   // The producer gives up half-way: nothing changes.
-  const int error = fs::WriteFileAtomically(P(target), [](const fs::ByteSink& sink) {
+  const int error = fs::WriteFileAtomically(P(target), [](const ByteSink& sink) {
     sink("half of it");
     return false;
   });

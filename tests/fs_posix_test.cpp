@@ -58,7 +58,7 @@ TEST(AtomicWrite, AFileWithoutWriteBitsIsNotReplacedEvenByRoot) {
     WriteBytes(target, "keep");
     ASSERT_EQ(::chmod(target.c_str(), mode), 0);
     std::u16string reason;
-    EXPECT_EQ(fs::WriteFileAtomically(P(target), [](const fs::ByteSink& sink) { return sink("x"); },
+    EXPECT_EQ(fs::WriteFileAtomically(P(target), [](const ByteSink& sink) { return sink("x"); },
                                       nullptr, &reason),
               fs::kErrorReadOnly)
         << std::oct << mode;
@@ -81,7 +81,7 @@ TEST(AtomicWrite, AnotherUsersLinkIsNotFollowed) {
   ASSERT_EQ(::lchown(link.c_str(), kOtherUser, kOtherUser), 0);
 
   std::u16string reason;
-  EXPECT_EQ(fs::WriteFileAtomically(P(link), [](const fs::ByteSink& sink) { return sink("x"); },
+  EXPECT_EQ(fs::WriteFileAtomically(P(link), [](const ByteSink& sink) { return sink("x"); },
                                     nullptr, &reason),
             fs::kErrorForeignLink);
   EXPECT_EQ(ReadBytes(secret), "root's own");
@@ -104,7 +104,7 @@ TEST(AtomicWrite, TheTemporaryFileIsPrivateFromItsCreation) {
   ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
   std::vector<std::string> seen;
   mode_t mode_while_written = 0;
-  const int error = fs::WriteFileAtomically(P(target), [&](const fs::ByteSink& sink) {
+  const int error = fs::WriteFileAtomically(P(target), [&](const ByteSink& sink) {
     // The file as it stands while the content is written.
     seen = TemporariesIn(dir.path());
     if (seen.size() == 1) mode_while_written = ModeOf(dir.File(seen[0]));

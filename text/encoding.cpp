@@ -205,46 +205,8 @@ std::u16string DecodeWindows1252(std::string_view bytes) {
 
 namespace {
 
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-template <typename OnLone>
-void EncodeWith(std::u16string_view text, std::string& out, OnLone on_lone) {
-  out.reserve(out.size() + text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      const char32_t cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
-                          (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-      AppendUtf8(cp, out);
-      ++i;
-    } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-      on_lone(c, out);
-    } else {
-      AppendUtf8(c, out);
-    }
-  }
-}
 
 }  // namespace
 
@@ -334,14 +296,24 @@ std::u16string DecodeFileName(std::string_view bytes) {
 }
 
 std::string EncodeFileName(std::u16string_view name) {
+  // UTF-8 as EncodeUtf8 makes it, but a lone U+DC80..U+DCFF goes back to
+  // the byte it stands for.
   std::string out;
-  EncodeWith(name, out, [](char16_t c, std::string& o) {
-    if (c >= 0xDC80 && c <= 0xDCFF) {
-      o += static_cast<char>(c - 0xDC00);
-    } else {
-      AppendUtf8(kReplacement, o);
+  std::size_t start = 0;
+  const auto flush = [&](std::size_t end) {
+    AppendEncodedUtf8(name.substr(start, end - start), out);
+  };
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    if (IsHighSurrogate(c) && i + 1 < name.size() && IsLowSurrogate(name[i + 1])) {
+      ++i;
+    } else if (c >= 0xDC80 && c <= 0xDCFF) {
+      flush(i);
+      out += static_cast<char>(c - 0xDC00);
+      start = i + 1;
     }
-  });
+  }
+  flush(name.size());
   return out;
 }
 

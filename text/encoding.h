@@ -1,10 +1,14 @@
 // Conversions between bytes and UTF-16 text, used at the edges only.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace qm {
+
+// Where encoded bytes go, a chunk at a time; false stops the producer.
+using ByteSink = std::function<bool(std::string_view)>;
 
 // True when `bytes` is well-formed UTF-8 (no surrogates, no overlongs, nothing
 // above U+10FFFF).
@@ -13,16 +17,13 @@ bool IsValidUtf8(std::string_view bytes);
 // Decodes UTF-8. Each maximal ill-formed subsequence becomes one U+FFFD, as
 // the Unicode Standard and the WHATWG Encoding Standard recommend.
 std::u16string DecodeUtf8(std::string_view bytes);
-void AppendDecodedUtf8(std::string_view bytes, std::u16string& out);
 
 // Decodes Windows-1252 byte by byte. The five bytes the code page leaves
 // unassigned (81 8D 8F 90 9D) become the C1 controls of the same value.
 std::u16string DecodeWindows1252(std::string_view bytes);
-void AppendDecodedWindows1252(std::string_view bytes, std::u16string& out);
 
 // Encodes UTF-16 as UTF-8. An unpaired surrogate becomes U+FFFD (EF BF BD).
 std::string EncodeUtf8(std::u16string_view text);
-void AppendEncodedUtf8(std::u16string_view text, std::string& out);
 
 // The same conversions into a buffer the caller owns, for large texts.
 // The decoders need room for bytes.size() code units (neither makes more
