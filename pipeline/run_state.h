@@ -12,6 +12,7 @@
 
 #include "pipeline/source_lines.h"
 #include "pipeline/splice.h"
+#include "pipeline/texts.h"
 #include "platform/fs.h"
 #include "platform/platform.h"
 
@@ -63,7 +64,6 @@ enum StatusField : int {
 };
 
 inline constexpr std::u16string_view kTranslatorAddress = u"https://translate.google.com/";
-inline constexpr std::u16string_view kMonitoringState = u"Monitoring";
 
 struct RunState {
   MainControls Controls;

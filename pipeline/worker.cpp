@@ -6,6 +6,7 @@
 #include "pipeline/collect.h"
 #include "text/encoding.h"
 #include "pipeline/files.h"
+#include "pipeline/texts.h"
 #include "text/text.h"
 #include "platform/fs.h"
 
@@ -18,24 +19,7 @@ constexpr milliseconds kPollInterval{500};
 constexpr milliseconds kEndOfRunPause{10000};
 constexpr std::size_t kPreviewLength = 60;
 
-constexpr std::u16string_view kParsingBanner = u"<<<  PARSING  >>>";
-constexpr std::u16string_view kParsingState = u"Parsing";
-constexpr std::u16string_view kReadyState = u"PARSED & READY To PASTE";
-constexpr std::u16string_view kCompleteState = u"Translation Process Complete";
-constexpr std::u16string_view kCompletedBanner = u" <<<  Translation Completed  >>>";
-constexpr std::u16string_view kChangedTitle = u"ClipBoard Text Changed";
-constexpr std::u16string_view kQuestion =
-    u"\r\rIf Data is Correct ! Click Yes \rElse Click No To Continue Monitoring the ClipBoard";
-constexpr std::u16string_view kCreationErrorTitle = u"File Creation Error";
-constexpr std::u16string_view kCreationErrorText = u"could`nt Create Temp Purebasic file\n";
-constexpr std::u16string_view kReadErrorTitle = u"File Read Error";
-constexpr std::u16string_view kSavedRow = u"Translation Saved";
-constexpr std::u16string_view kFailedRow = u"Translation Failed";
 constexpr std::u16string_view kScratchName = u"btex";
-// Field 0's arrow is spaced one way when the files are counted and the other
-// way after each file.
-constexpr std::u16string_view kCountsArrowAtStart = u"  --> ";
-constexpr std::u16string_view kCountsArrowAfterFile = u" -->  ";
 
 std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
   std::u16string text;
@@ -86,8 +70,8 @@ class Worker {
   // Field 0: "Files: 3   FILES TRANSLATED" and the arrow with the count.
   void ShowFileCounts(std::u16string_view arrow, std::int64_t translated) {
     Left(kFileCountField,
-         Concat({u"Files: ", ToDecimal(static_cast<std::int64_t>(state_.ProjectFiles.size())),
-                 u"   FILES TRANSLATED", arrow, ToDecimal(translated)}));
+         Concat({kFilesPrefix, ToDecimal(static_cast<std::int64_t>(state_.ProjectFiles.size())),
+                 kFilesTranslated, arrow, ToDecimal(translated)}));
   }
 
   void Collect() {
@@ -109,12 +93,12 @@ class Worker {
     if (error == 0) {
       try {
         for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
-          ShowCount(kLineCountField, u"TCL: ", ++state_.TotalLineCount);
+          ShowCount(kLineCountField, kLineCountPrefix, ++state_.TotalLineCount);
         }
         state_.SourceLines.Extract();
         for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
           for (std::int64_t n = state_.SourceLines.ItemCount(i); n > 0; --n) {
-            ShowCount(kItemCountField, u"TD: ", ++collected_);
+            ShowCount(kItemCountField, kItemCountPrefix, ++collected_);
           }
         }
         exchange = BuildExchangeText(state_.SourceLines);
@@ -128,7 +112,7 @@ class Worker {
       // empty result would replace a good file with an empty one.
       state_.SourceLines.Clear();
       platform_.ShowMessage(kReadErrorTitle,
-                            Concat({u"Could not read ", path, u"\n", platform_.ErrorText(error)}),
+                            Concat({kCouldNotRead, path, u"\n", platform_.ErrorText(error)}),
                             stop_);
       if (Stopped()) return false;
       return Complete(false);
@@ -136,15 +120,15 @@ class Worker {
 
     std::u16string translated;
     if (pieces.size() <= 1) {
-      if (!HandOff(exchange, Concat({u"CURRENT FILE: ", name}), translated)) return false;
+      if (!HandOff(exchange, Concat({kCurrentFilePrefix, name}), translated)) return false;
     } else {
       // The translator page takes only so much at once: one hand-off per
       // piece, and the confirmed pieces joined in order.
       for (std::size_t k = 0; k < pieces.size(); ++k) {
         const std::u16string field =
-            Concat({u"CURRENT FILE: ", name, u"  (part ",
-                    ToDecimal(static_cast<std::int64_t>(k + 1)), u" of ",
-                    ToDecimal(static_cast<std::int64_t>(pieces.size())), u")"});
+            Concat({kCurrentFilePrefix, name, kPartOpen,
+                    ToDecimal(static_cast<std::int64_t>(k + 1)), kPartOf,
+                    ToDecimal(static_cast<std::int64_t>(pieces.size())), kPartClose});
         std::u16string piece_translation;
         if (!HandOff(pieces[k], field, piece_translation)) return false;
         AppendPieceTranslation(pieces[k], piece_translation, translated);
@@ -241,7 +225,7 @@ class Worker {
     platform_.SetClipboardText(u"");
     platform_.InsertRow(state_.Controls.TranslatedListView, 0, saved ? kSavedRow : kFailedRow);
     if (saved) ++saved_;
-    ShowCount(kStateField, u"Files Translated:  ", saved_);
+    ShowCount(kStateField, kFilesTranslatedState, saved_);
     ShowFileCounts(kCountsArrowAfterFile, saved_);
     return reset_(stop_) && !Stopped();
   }
@@ -282,9 +266,8 @@ std::u16string ConfirmationText(std::u16string_view clipboard) {
 }
 
 std::u16string CountWarning(std::size_t returned, std::size_t sent) {
-  return Concat({u"\r\rWARNING: ", ToDecimal(static_cast<std::int64_t>(returned)),
-                 u" lines came back for ", ToDecimal(static_cast<std::int64_t>(sent)),
-                 u" sent. Lines after a missing or extra one would land in the wrong places."});
+  return Concat({kWarningOpen, ToDecimal(static_cast<std::int64_t>(returned)), kWarningCameBack,
+                 ToDecimal(static_cast<std::int64_t>(sent)), kWarningSent});
 }
 
 void RunWorker(Platform& platform, RunState& state, const WebViewReset& reset_web_view,

@@ -1,17 +1,11 @@
 #include "shell/application.h"
 
+#include "pipeline/texts.h"
 #include "pipeline/worker.h"
 #include "shell/heartbeat.h"
 #include "shell/layout.h"
 
 namespace qm {
-namespace {
-
-constexpr std::u16string_view kSourceChooserTitle = u"Select a Source Path For Quillmark Project";
-constexpr std::u16string_view kDestinationChooserTitle =
-    u"Select a Destination  Path For Quillmark Project";
-
-}  // namespace
 
 int Application::Run(std::ostream& errors) {
   // Shared state and captions.
@@ -66,11 +60,11 @@ void Application::StartRun() {
   platform_.SetText(state_.Controls.DestinationPathField, state_.DestinationFolder);
 
   if (state_.SourceFolder.empty()) {
-    platform_.ShowMessage(u"Source Error", u"Please Select a Project Source Folder", {});
+    platform_.ShowMessage(kSourceErrorTitle, kSourceErrorText, {});
     return;
   }
   if (state_.DestinationFolder.empty()) {
-    platform_.ShowMessage(u"Desitnation Error", u"Please Select a Project Destination Folder", {});
+    platform_.ShowMessage(kDestinationErrorTitle, kDestinationErrorText, {});
     return;
   }
 

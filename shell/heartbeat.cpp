@@ -3,6 +3,8 @@
 #include <chrono>
 #include <string>
 
+#include "pipeline/texts.h"
+
 namespace qm {
 
 void Heartbeat(Platform& platform, ControlId status_bar, const StatusText& state,
@@ -10,9 +12,9 @@ void Heartbeat(Platform& platform, ControlId status_bar, const StatusText& state
   constexpr std::chrono::milliseconds kHalfCycle{500};
   std::u16string text;
   for (;;) {
-    text.assign(u"<<<  ");
+    text.assign(kBlinkOpen);
     text += *state.Get();
-    text += u"  >>>";
+    text += kBlinkClose;
     platform.SetStatusField(status_bar, kStateField, text, FieldAlign::Center);
     if (!platform.Wait(kHalfCycle, stop)) return;
     platform.SetStatusField(status_bar, kStateField, u"", FieldAlign::Center);

@@ -8,25 +8,10 @@
 #include <string_view>
 
 #include "pipeline/run_state.h"
+#include "pipeline/texts.h"
 #include "platform/platform.h"
 
 namespace qm {
-
-// The window's captions, by index.
-inline constexpr std::size_t kLanguageTextCount = 10;
-using LanguageTable = std::array<std::u16string_view, kLanguageTextCount>;
-inline constexpr LanguageTable kLanguageTable = {
-    u"Quillmark",    // 0 window title
-    u"FileName",     // 1 header of FileListView
-    u"Source",       // 2 label of SourceButton
-    u"Destination",  // 3 not shown
-    u"",             // 4 initial text of SourcePathField
-    u"",             // 5 initial text of DestinationPathField
-    u"Start",        // 6 not shown
-    u"Translated",   // 7 header of TranslatedListView
-    u"",             // 8 caption of WebViewFrame
-    u"",             // 9 caption of ControlsFrame
-};
 
 struct SharedState : RunState {
   std::array<std::u16string, kLanguageTextCount> LanguageText;
