@@ -2,6 +2,7 @@
 // folders and starts the run) and the worker (which does the run).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -54,7 +55,7 @@ struct MainControls {
   ControlId DestinationPathField = kNoControl;
 };
 
-// The status bar's fields.
+// The status bar's fields, left to right, and their widths in pixels.
 enum StatusField : int {
   kFileCountField = 0,
   kStateField = 1,
@@ -62,6 +63,7 @@ enum StatusField : int {
   kLineCountField = 3,
   kItemCountField = 4,
 };
+inline constexpr std::array<int, 5> kStatusFieldWidths = {200, 300, 391, 150, 150};
 
 inline constexpr std::u16string_view kTranslatorAddress = u"https://translate.google.com/";
 

@@ -1,5 +1,7 @@
 #include "shell/layout.h"
 
+#include <array>
+
 namespace qm {
 namespace {
 
@@ -8,18 +10,37 @@ std::u16string Header(std::u16string_view caption) {
   return std::u16string(caption.substr(0, caption.find(u'|')));
 }
 
-// Creation order, which is also the order the references are handed back.
-enum ControlIndex {
-  kWebView,
-  kWebViewFrame,
-  kControlsFrame,
-  kFileList,
-  kTranslatedList,
-  kSourceButton,
-  kSourcePath,
-  kDestinationPath,
-  kControlCount
+constexpr int kAddress = -1;  // a caption that is the translator's address
+
+// Every control of the main window, in creation (and tab) order: where its
+// reference is kept, its name, kind and place in client coordinates, the
+// index of its caption in the language table, its list column's width and
+// whether Tab stops at it. This table is the one place a control is named.
+struct ControlRow {
+  ControlId MainControls::*reference;
+  std::string_view name;
+  ControlKind kind;
+  int x, y, width, height;
+  int caption;
+  int column_width;
+  bool tab_stop;
 };
+constexpr std::array<ControlRow, 8> kControls = {{
+    {&MainControls::TranslatorWebView, "TranslatorWebView", ControlKind::WebView, 7, 18, 870,
+     748, kAddress, 0, false},
+    {&MainControls::WebViewFrame, "WebViewFrame", ControlKind::Frame, 2, 5, 883, 770, 8, 0, false},
+    {&MainControls::ControlsFrame, "ControlsFrame", ControlKind::Frame, 885, 5, 400, 770, 9, 0,
+     false},
+    {&MainControls::FileListView, "FileListView", ControlKind::ListView, 890, 70, 255, 699, 1, 255,
+     true},
+    {&MainControls::TranslatedListView, "TranslatedListView", ControlKind::ListView, 1145, 70, 135,
+     699, 7, 196, true},
+    {&MainControls::SourceButton, "SourceButton", ControlKind::Button, 890, 20, 60, 50, 2, 0, true},
+    {&MainControls::SourcePathField, "SourcePathField", ControlKind::EditField, 950, 20, 327, 22, 4,
+     0, true},
+    {&MainControls::DestinationPathField, "DestinationPathField", ControlKind::EditField, 950, 45,
+     327, 22, 5, 0, true},
+}};
 
 }  // namespace
 
@@ -31,19 +52,14 @@ WindowLayout MainWindowLayout(const std::array<std::u16string, kLanguageTextCoun
   layout.client_width = 1291;
   layout.client_height = 807;
   layout.title = text[0];
-  layout.status_field_widths = {200, 300, 391, 150, 150};
-  const std::u16string address(translator_address);
-  layout.controls = {
-      {"TranslatorWebView", ControlKind::WebView, 7, 18, 870, 748, address},
-      {"WebViewFrame", ControlKind::Frame, 2, 5, 883, 770, text[8]},
-      {"ControlsFrame", ControlKind::Frame, 885, 5, 400, 770, text[9]},
-      {"FileListView", ControlKind::ListView, 890, 70, 255, 699, Header(text[1]), 255, true},
-      {"TranslatedListView", ControlKind::ListView, 1145, 70, 135, 699, Header(text[7]), 196,
-       true},
-      {"SourceButton", ControlKind::Button, 890, 20, 60, 50, text[2], 0, true},
-      {"SourcePathField", ControlKind::EditField, 950, 20, 327, 22, text[4], 0, true},
-      {"DestinationPathField", ControlKind::EditField, 950, 45, 327, 22, text[5], 0, true},
-  };
+  layout.status_field_widths.assign(kStatusFieldWidths.begin(), kStatusFieldWidths.end());
+  for (const ControlRow& row : kControls) {
+    std::u16string caption(row.caption == kAddress ? translator_address
+                                                   : text[static_cast<std::size_t>(row.caption)]);
+    if (row.kind == ControlKind::ListView) caption = Header(caption);
+    layout.controls.push_back({row.name, row.kind, row.x, row.y, row.width, row.height,
+                               std::move(caption), row.column_width, row.tab_stop});
+  }
   return layout;
 }
 
@@ -52,20 +68,9 @@ MainControls ControlsOf(const BuiltWindow& built) {
   controls.MainWindow = built.window;
   if (built.window == kNoControl) return controls;
   controls.MainStatusBar = built.status_bar;
-  auto at = [&](ControlIndex index) {
-    return static_cast<std::size_t>(index) < built.controls.size()
-               ? built.controls[static_cast<std::size_t>(index)]
-               : kNoControl;
-  };
-  controls.TranslatorWebView = at(kWebView);
-  controls.WebViewFrame = at(kWebViewFrame);
-  controls.ControlsFrame = at(kControlsFrame);
-  controls.FileListView = at(kFileList);
-  controls.TranslatedListView = at(kTranslatedList);
-  controls.SourceButton = at(kSourceButton);
-  controls.SourcePathField = at(kSourcePath);
-  controls.DestinationPathField = at(kDestinationPath);
-  static_assert(kControlCount == 8);
+  for (std::size_t i = 0; i < kControls.size() && i < built.controls.size(); ++i) {
+    controls.*kControls[i].reference = built.controls[i];
+  }
   return controls;
 }
 
