@@ -276,7 +276,7 @@ class GtkPlatform final : public Platform {
     return calls_.Call<std::u16string>([this, list, row] {
       const Control* target = Find(list);
       GtkTreeIter iter;
-      if (target == nullptr || target->store == nullptr ||
+      if (target == nullptr || target->store == nullptr || row < 0 ||
           !gtk_tree_model_iter_nth_child(GTK_TREE_MODEL(target->store), &iter, nullptr, row)) {
         return std::u16string();
       }
