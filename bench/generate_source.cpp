@@ -21,7 +21,7 @@ int Usage() {
 }
 
 bool Write(const char* path, std::string_view bytes) {
-  if (qm::fs::WriteFileAtomically(qm::DecodeFileName(path), bytes) != 0) {
+  if (qm::fs::WriteFileAtomically(qm::DecodeFileName(path), bytes)) {
     std::fprintf(stderr, "generate_source: cannot write %s\n", path);
     return false;
   }

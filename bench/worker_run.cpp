@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   const stdfs::path input(argv[1]);
   stdfs::copy_file(input, source / input.filename());
   std::string translation_bytes;
-  if (qm::fs::ReadFile(qm::DecodeFileName(argv[2]), translation_bytes) != 0) {
+  if (qm::fs::ReadFile(qm::DecodeFileName(argv[2]), translation_bytes)) {
     std::fprintf(stderr, "worker_run: cannot read %s\n", argv[2]);
     return 1;
   }

@@ -44,18 +44,19 @@ constexpr int kUsageError = 2;
 constexpr int kCountMismatch = 3;
 
 // The system's reason on one line.
-std::string Reason(int code) {
-  std::string reason = qm::EncodeUtf8(qm::fs::ErrorText(code));
+std::string Reason(const std::error_code& error) {
+  std::string reason = qm::EncodeUtf8(qm::fs::ErrorText(error));
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
     reason.pop_back();
   }
   return reason;
 }
 
-void PrintError(std::string_view action, std::u16string_view path, int code) {
+void PrintError(std::string_view action, std::u16string_view path,
+                const std::error_code& error) {
   const std::string shown = qm::EncodeFileName(path);
   std::fprintf(stderr, "quillmark-cli: cannot %.*s '%s': %s\n", static_cast<int>(action.size()),
-               action.data(), shown.c_str(), Reason(code).c_str());
+               action.data(), shown.c_str(), Reason(error).c_str());
 }
 
 int WriteStdout(std::string_view bytes) {
@@ -63,7 +64,7 @@ int WriteStdout(std::string_view bytes) {
       std::fflush(stdout) != 0) {
     const int code = errno;
     std::fprintf(stderr, "quillmark-cli: cannot write to standard output: %s\n",
-                 Reason(code).c_str());
+                 Reason(qm::fs::SystemError(code)).c_str());
     return kFailure;
   }
   return 0;
@@ -71,7 +72,7 @@ int WriteStdout(std::string_view bytes) {
 
 bool ReadSource(const std::u16string& path, qm::SourceLines& lines,
                 qm::fs::FileStamp* stamp = nullptr) {
-  if (const int error = qm::ReadSourceFile(path, lines, stamp); error != 0) {
+  if (const std::error_code error = qm::ReadSourceFile(path, lines, stamp)) {
     PrintError("read", path, error);
     return false;
   }
@@ -100,8 +101,7 @@ int Apply(const std::u16string& file, const std::u16string& translation_file,
   qm::fs::FileStamp stamp;
   if (!ReadSource(file, lines, &stamp)) return kFailure;
   std::string translation;
-  if (const int error = qm::fs::ReadFile(translation_file, translation);
-      error != 0) {
+  if (const std::error_code error = qm::fs::ReadFile(translation_file, translation)) {
     PrintError("read", translation_file, error);
     return kFailure;
   }
@@ -123,8 +123,8 @@ int Apply(const std::u16string& file, const std::u16string& translation_file,
   }
   // OUTPUT may be FILE itself: an edit saved since FILE was read is kept.
   std::u16string reason;
-  if (const int error = qm::WriteOutputFile(output, lines, translated, nullptr, &stamp, &reason);
-      error != 0) {
+  if (const std::error_code error =
+          qm::WriteOutputFile(output, lines, translated, nullptr, &stamp, &reason)) {
     if (reason.empty()) {
       PrintError("write", output, error);
     } else {
@@ -137,7 +137,7 @@ int Apply(const std::u16string& file, const std::u16string& translation_file,
 
 int Collect(const std::u16string& folder) {
   std::vector<qm::fs::FolderEntry> entries;
-  if (const int error = qm::fs::ListFolder(folder, entries); error != 0) {
+  if (const std::error_code error = qm::fs::ListFolder(folder, entries)) {
     PrintError("list", folder, error);
     return kFailure;
   }

@@ -4,20 +4,20 @@
 
 namespace qm {
 
-int ReadSourceFile(std::u16string_view path, SourceLines& lines, fs::FileStamp* stamp) {
+std::error_code ReadSourceFile(std::u16string_view path, SourceLines& lines, fs::FileStamp* stamp) {
   std::string bytes;
-  if (const int error = fs::ReadFile(path, bytes, stamp); error != 0) return error;
+  if (const std::error_code error = fs::ReadFile(path, bytes, stamp)) return error;
   try {
     lines = SourceLines::FromBytes(bytes);
   } catch (const std::bad_alloc&) {
-    return fs::kErrorTooLarge;
+    return fs::FileError::TooLarge;
   }
-  return 0;
+  return {};
 }
 
-int WriteOutputFile(std::u16string_view path, const SourceLines& lines,
-                    const TranslatedLines& translated, SpliceResult* result,
-                    const fs::FileStamp* read, std::u16string* reason) {
+std::error_code WriteOutputFile(std::u16string_view path, const SourceLines& lines,
+                                const TranslatedLines& translated, SpliceResult* result,
+                                const fs::FileStamp* read, std::u16string* reason) {
   return fs::WriteFileAtomically(
       path,
       [&](const ByteSink& sink) { return EncodeOutput(lines, translated, sink, result); },

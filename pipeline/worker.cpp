@@ -89,8 +89,8 @@ class Worker {
     const std::u16string name = FileNamePart(path);
     std::u16string exchange;
     std::vector<std::u16string_view> pieces;
-    int error = ReadSourceFile(path, state_.SourceLines, &state_.SourceStamp);
-    if (error == 0) {
+    std::error_code error = ReadSourceFile(path, state_.SourceLines, &state_.SourceStamp);
+    if (!error) {
       try {
         for (std::size_t i = 0; i < state_.SourceLines.size(); ++i) {
           ShowCount(kLineCountField, kLineCountPrefix, ++state_.TotalLineCount);
@@ -104,15 +104,15 @@ class Worker {
         exchange = BuildExchangeText(state_.SourceLines);
         pieces = ExchangePieces(exchange);
       } catch (const std::bad_alloc&) {
-        error = fs::kErrorTooLarge;  // one file too large for memory; the run goes on
+        error = fs::FileError::TooLarge;  // one file too large for memory; the run goes on
       }
     }
-    if (error != 0) {
+    if (error) {
       // Nothing was read, so there is nothing to translate, and writing the
       // empty result would replace a good file with an empty one.
       state_.SourceLines.Clear();
       platform_.ShowMessage(kReadErrorTitle,
-                            Concat({kCouldNotRead, path, u"\n", platform_.ErrorText(error)}),
+                            Concat({kCouldNotRead, path, u"\n", fs::ErrorText(error)}),
                             stop_);
       if (Stopped()) return false;
       return Complete(false);
@@ -139,7 +139,7 @@ class Worker {
       ReadBack(std::move(translated));
       saved = Output(name);
     } catch (const std::bad_alloc&) {
-      ShowCreationError(platform_.ErrorText(fs::kErrorTooLarge));
+      ShowCreationError(fs::ErrorText(fs::FileError::TooLarge));
     }
     return Complete(saved);
   }
@@ -208,10 +208,11 @@ class Worker {
   bool Output(std::u16string_view name) {
     const std::u16string target = fs::JoinPath(state_.DestinationFolder, name);
     std::u16string reason;
-    const int error = WriteOutputFile(target, state_.SourceLines, state_.TranslatedLines, nullptr,
-                                      &state_.SourceStamp, &reason);
-    if (error != 0) ShowCreationError(reason.empty() ? platform_.ErrorText(error) : reason);
-    return error == 0;
+    const std::error_code error = WriteOutputFile(target, state_.SourceLines,
+                                                  state_.TranslatedLines, nullptr,
+                                                  &state_.SourceStamp, &reason);
+    if (error) ShowCreationError(reason.empty() ? fs::ErrorText(error) : reason);
+    return !error;
   }
 
   void ShowCreationError(std::u16string_view reason) {

@@ -1,12 +1,14 @@
 // File-system access for the pipeline and the tools. Paths are UTF-16 in
 // memory and converted to the system's form inside the implementation.
-// Every operation reports failure through its result (a system error code,
-// 0 for success); none throws.
+// Every operation reports failure through its result (a std::error_code:
+// the system's codes in the system category, the program's own FileError
+// codes beside them; empty for success); none throws.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <string_view>
 #include <vector>
 
@@ -25,30 +27,28 @@ struct FolderEntry {
   bool regular_file = false;  // a plain file (after following a link), not a folder, pipe or device
 };
 
-// Failures of the program's own checks, beyond the system's error codes
-// (outside the ranges of errno values and of Windows error codes).
-inline constexpr int kErrorReadOnly = 0x20000001;       // the target has no write bit set
-inline constexpr int kErrorForeignLink = 0x20000002;    // a link owned by another user
-inline constexpr int kErrorChangedOnDisk = 0x20000003;  // changed since it was read
-inline constexpr int kErrorTooLarge = 0x20000004;       // not enough memory for it
-
-// The words for the program's own codes; "" for any other code.
-inline std::u16string_view OwnErrorText(int code) {
-  switch (code) {
-    case kErrorReadOnly: return u"The file is read-only; it was not replaced.";
-    case kErrorForeignLink:
-      return u"The file is a symbolic link owned by another user; it was not followed.";
-    case kErrorChangedOnDisk:
-      return u"The file changed on disk since it was read; it was not replaced, so the change "
-             u"is kept.";
-    case kErrorTooLarge: return u"The file is too large to read into memory.";
-    default: return {};
-  }
+// Failures of the program's own checks, beside the system's error codes.
+enum class FileError {
+  ReadOnly = 1,   // the target has no write bit set
+  ForeignLink,    // the target is a link owned by another user
+  ChangedOnDisk,  // the target changed since it was read
+  TooLarge,       // not enough memory for the file
+};
+const std::error_category& FileErrorCategory();
+inline std::error_code make_error_code(FileError error) {
+  return {static_cast<int>(error), FileErrorCategory()};
 }
 
+// A system error code (errno on POSIX, GetLastError() on Windows).
+inline std::error_code SystemError(int code) { return {code, std::system_category()}; }
+
+// What an error means, in the system's words for its own codes (the text
+// strerror or FormatMessage gives) and the program's words for FileError.
+std::u16string ErrorText(const std::error_code& error);
+
 // The entries of a folder in the order the system lists them, "." and ".."
-// left out. Returns a system error code, 0 on success.
-int ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries);
+// left out. Returns the error, none on success.
+std::error_code ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries);
 
 // What identifies a file and its content as it was read: the file itself
 // (device and inode, or volume and file index), its size and the time of
@@ -62,8 +62,8 @@ struct FileStamp {
 };
 
 // Reads a whole file. `bytes` (and `stamp`, when given) are replaced only on
-// success. Running out of memory is kErrorTooLarge, never an exception.
-int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp = nullptr);
+// success. Running out of memory is FileError::TooLarge, never an exception.
+std::error_code ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp = nullptr);
 
 // Writes a file so that it is whole at every moment: the bytes go to a new
 // file beside the target (".qm-" and six random letters, created readable
@@ -74,19 +74,19 @@ int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp = nu
 // keeps its owner, mode (set-id bits included, where the system allows) and
 // extended attributes (ACLs included); a hard link cannot survive the
 // rename. The target is not replaced when
-//  - no write bit of its mode is set (kErrorReadOnly), for root as well;
-//  - it is a symbolic link owned by another user (kErrorForeignLink); one
+//  - no write bit of its mode is set (FileError::ReadOnly), for root as well;
+//  - it is a symbolic link owned by another user (FileError::ForeignLink); one
 //    of this user's links is followed, so the link survives;
 //  - it is the file `read` describes and its size or time of last change
-//    differs from then (kErrorChangedOnDisk): an edit made since the read
+//    differs from then (FileError::ChangedOnDisk): an edit made since the read
 //    is not overwritten.
 // `produce` writes the content through the sink it is given and returns
 // false to abandon the write. `reason`, when given, receives the whole
 // reason for a failure of the program's own checks (naming the file).
-int WriteFileAtomically(std::u16string_view path,
+std::error_code WriteFileAtomically(std::u16string_view path,
                         const std::function<bool(const ByteSink&)>& produce,
                         const FileStamp* read = nullptr, std::u16string* reason = nullptr);
-int WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+std::error_code WriteFileAtomically(std::u16string_view path, std::string_view bytes);
 
 // The prefix and length of the temporary files of WriteFileAtomically.
 inline constexpr std::u16string_view kTemporaryPrefix = u".qm-";
@@ -95,8 +95,8 @@ inline constexpr std::size_t kTemporaryNameLength = 10;
 // Makes sure `folder` is a folder that only this user can enter: creates it
 // (mode 0700) when missing, and tightens the mode of one that is ours.
 // Refuses a link, a folder of another user, or anything that is not a
-// folder. Returns a system error code, 0 on success.
-int EnsurePrivateFolder(std::u16string_view folder);
+// folder. Returns the error, none on success.
+std::error_code EnsurePrivateFolder(std::u16string_view folder);
 
 // This user's private folder for Quillmark's scratch files:
 // $XDG_CACHE_HOME/quillmark, or ~/.cache/quillmark when that is unset.
@@ -105,11 +105,9 @@ std::u16string PrivateScratchFolder();
 
 // Writes a small file that only this user may read (mode 0600), replacing
 // its content. Never follows a link and never opens anything but a plain
-// file. Returns a system error code, 0 on success.
-int WritePrivateFile(std::u16string_view path, std::string_view bytes);
+// file. Returns the error, none on success.
+std::error_code WritePrivateFile(std::u16string_view path, std::string_view bytes);
 
-// The system's text for an error code (as the system words it).
-std::u16string ErrorText(int code);
 
 // The program's arguments (argv[0] included) as the system holds them:
 // UTF-16 on Windows, bytes kept losslessly on POSIX.
@@ -123,3 +121,6 @@ void UseBinaryStandardOutput();
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
 
 }  // namespace qm::fs
+
+template <>
+struct std::is_error_code_enum<qm::fs::FileError> : std::true_type {};

@@ -148,7 +148,6 @@ class Platform {
   // A folder only this user can read, created when missing; "" when there
   // is none that is safe to use.
   virtual std::u16string PrivateTempFolder() = 0;
-  virtual std::u16string ErrorText(int code) = 0;
 
   // --- Threads and time ---
   // Starts `body` on a new thread; nullptr when no thread can be started.

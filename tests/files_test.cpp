@@ -27,14 +27,13 @@ std::u16string P(const std::string& path) { return DecodeFileName(path); }
 // The system's codes for a missing folder and a folder where a file should
 // be, and the program's own for a file its owner made read-only.
 #ifdef _WIN32
-constexpr int kNoSuchFolder = 3;     // ERROR_PATH_NOT_FOUND
-constexpr int kIsAFolder = 267;      // ERROR_DIRECTORY
-constexpr int kReadOnly = fs::kErrorReadOnly;
+const std::error_code kNoSuchFolder = fs::SystemError(3);  // ERROR_PATH_NOT_FOUND
+const std::error_code kIsAFolder = fs::SystemError(267);   // ERROR_DIRECTORY
 #else
-constexpr int kNoSuchFolder = ENOENT;
-constexpr int kIsAFolder = EISDIR;
-constexpr int kReadOnly = fs::kErrorReadOnly;
+const std::error_code kNoSuchFolder = fs::SystemError(ENOENT);
+const std::error_code kIsAFolder = fs::SystemError(EISDIR);
 #endif
+const std::error_code kReadOnly = fs::FileError::ReadOnly;
 
 TEST(MatchesExtension, ExactAndCaseSensitive) {
   struct Case {
@@ -87,7 +86,7 @@ TEST(CollectFiles, KeepsListingOrderWithinEachGroup) {
     WriteBytes(dir.File(name), "x");
   }
   std::vector<fs::FolderEntry> listing;
-  ASSERT_EQ(fs::ListFolder(P(dir.path()), listing), 0);
+  ASSERT_FALSE(fs::ListFolder(P(dir.path()), listing));
   std::vector<std::u16string> expected;
   for (const char16_t* ext : {u"pbi", u"pb"}) {
     for (const fs::FolderEntry& entry : listing) {
@@ -108,7 +107,7 @@ TEST(CollectFiles, MissingFolderAndOddNamesAreHandled) {
   const auto files = CollectProjectFiles(P(dir.path()));
   ASSERT_EQ(files.size(), 1u);
   SourceLines lines;
-  EXPECT_EQ(ReadSourceFile(files[0], lines), 0);
+  EXPECT_FALSE(ReadSourceFile(files[0], lines));
   ASSERT_EQ(lines.size(), 1u);
 #endif
 }
@@ -116,23 +115,25 @@ TEST(CollectFiles, MissingFolderAndOddNamesAreHandled) {
 TEST(ReadSourceFile, ReportsTheSystemError) {
   TempDir dir;
   SourceLines lines;
-  EXPECT_EQ(ReadSourceFile(P(dir.File("missing.pb")), lines), ENOENT);
-  EXPECT_NE(ReadSourceFile(P(dir.path()), lines), 0);
-  EXPECT_FALSE(fs::ErrorText(ENOENT).empty());
-  EXPECT_TRUE(fs::ErrorText(0).empty());
+  EXPECT_EQ(ReadSourceFile(P(dir.File("missing.pb")), lines), fs::SystemError(ENOENT));
+  EXPECT_TRUE(ReadSourceFile(P(dir.path()), lines));
+  EXPECT_FALSE(fs::ErrorText(fs::SystemError(ENOENT)).empty());
+  EXPECT_TRUE(fs::ErrorText(std::error_code()).empty());
+  // The program's own errors, in its own words.
+  EXPECT_EQ(fs::ErrorText(fs::FileError::TooLarge), u"The file is too large to read into memory.");
 }
 
 TEST(WriteFileAtomically, ReplacesWholeAndLeavesNoTemporaryFile) {
   TempDir dir;
   const std::string target = dir.File("out.pb");
-  ASSERT_EQ(fs::WriteFileAtomically(P(target), "new"), 0);
+  ASSERT_FALSE(fs::WriteFileAtomically(P(target), "new"));
   EXPECT_EQ(ReadBytes(target), "new");
 
   WriteBytes(target, "old content");
 #ifndef _WIN32
   ::chmod(target.c_str(), 0640);
 #endif
-  ASSERT_EQ(fs::WriteFileAtomically(P(target), "replaced"), 0);
+  ASSERT_FALSE(fs::WriteFileAtomically(P(target), "replaced"));
   EXPECT_EQ(ReadBytes(target), "replaced");
 #ifndef _WIN32
   struct stat st {};
@@ -150,11 +151,11 @@ TEST(WriteFileAtomically, AFailureLeavesTheOldFileAsItWas) {
   const std::string target = dir.File("out.pb");
   WriteBytes(target, "precious");
   // The producer gives up half-way: nothing changes.
-  const int error = fs::WriteFileAtomically(P(target), [](const ByteSink& sink) {
+  const std::error_code error = fs::WriteFileAtomically(P(target), [](const ByteSink& sink) {
     sink("half of it");
     return false;
   });
-  EXPECT_NE(error, 0);
+  EXPECT_TRUE(error);
   EXPECT_EQ(ReadBytes(target), "precious");
   std::vector<fs::FolderEntry> entries;
   fs::ListFolder(P(dir.path()), entries);
@@ -170,7 +171,7 @@ TEST(WriteFileAtomically, ALinkStaysALink) {
   TempDir dir;
   WriteBytes(dir.File("real.pb"), "old");
   std::filesystem::create_symlink("real.pb", dir.File("link.pb"));
-  ASSERT_EQ(fs::WriteFileAtomically(P(dir.File("link.pb")), "new"), 0);
+  ASSERT_FALSE(fs::WriteFileAtomically(P(dir.File("link.pb")), "new"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.pb")));
   EXPECT_EQ(ReadBytes(dir.File("real.pb")), "new");
 }
@@ -194,7 +195,7 @@ TEST(WriteFileAtomically, ReadOnlyTargetsAreNotReplaced) {
 TEST(WriteOutputFile, WritesTheEncodedLines) {
   TempDir dir;
   const SourceLines lines = SourceLines::FromBytes("a\nb\r\n");
-  ASSERT_EQ(WriteOutputFile(P(dir.File("o.pb")), lines, {}), 0);
+  ASSERT_FALSE(WriteOutputFile(P(dir.File("o.pb")), lines, {}));
   EXPECT_EQ(ReadBytes(dir.File("o.pb")), "a\r\nb\r\n");
 }
 
@@ -207,35 +208,35 @@ mode_t ModeOf(const std::string& path) {
 TEST(EnsurePrivateFolder, CreatesTightensAndRefusesLinks) {
   TempDir dir;
   const std::string fresh = dir.File("fresh");
-  EXPECT_EQ(fs::EnsurePrivateFolder(P(fresh)), 0);
+  EXPECT_FALSE(fs::EnsurePrivateFolder(P(fresh)));
   EXPECT_EQ(ModeOf(fresh), 0700u);
 
   const std::string open = dir.File("open");
   std::filesystem::create_directory(open);
   ::chmod(open.c_str(), 0755);
-  EXPECT_EQ(fs::EnsurePrivateFolder(P(open)), 0);
+  EXPECT_FALSE(fs::EnsurePrivateFolder(P(open)));
   EXPECT_EQ(ModeOf(open), 0700u);
 
   const std::string link = dir.File("link");
   std::filesystem::create_directory_symlink(open, link);
-  EXPECT_NE(fs::EnsurePrivateFolder(P(link)), 0) << "a planted link is not followed";
+  EXPECT_TRUE(fs::EnsurePrivateFolder(P(link))) << "a planted link is not followed";
 
   const std::string file = dir.File("file");
   WriteBytes(file, "x");
-  EXPECT_NE(fs::EnsurePrivateFolder(P(file)), 0);
-  EXPECT_NE(fs::EnsurePrivateFolder(u""), 0);
+  EXPECT_TRUE(fs::EnsurePrivateFolder(P(file)));
+  EXPECT_TRUE(fs::EnsurePrivateFolder(u""));
 }
 
 TEST(WritePrivateFile, OnlyTheUserMayReadItAndLinksAreNotFollowed) {
   TempDir dir;
   const std::string scratch = dir.File("btex");
-  ASSERT_EQ(fs::WritePrivateFile(P(scratch), "first, and longer"), 0);
+  ASSERT_FALSE(fs::WritePrivateFile(P(scratch), "first, and longer"));
   EXPECT_EQ(ModeOf(scratch), 0600u);
-  ASSERT_EQ(fs::WritePrivateFile(P(scratch), "second"), 0);
+  ASSERT_FALSE(fs::WritePrivateFile(P(scratch), "second"));
   EXPECT_EQ(ReadBytes(scratch), "second");
 
   ::chmod(scratch.c_str(), 0644);
-  ASSERT_EQ(fs::WritePrivateFile(P(scratch), "third"), 0);
+  ASSERT_FALSE(fs::WritePrivateFile(P(scratch), "third"));
   EXPECT_EQ(ModeOf(scratch), 0600u);
 
   // A link planted under the name does not redirect the write.
@@ -243,13 +244,13 @@ TEST(WritePrivateFile, OnlyTheUserMayReadItAndLinksAreNotFollowed) {
   WriteBytes(victim, "keep me");
   const std::string link = dir.File("link");
   std::filesystem::create_symlink(victim, link);
-  EXPECT_NE(fs::WritePrivateFile(P(link), "overwritten"), 0);
+  EXPECT_TRUE(fs::WritePrivateFile(P(link), "overwritten"));
   EXPECT_EQ(ReadBytes(victim), "keep me");
 
   // Nor does a pipe block it.
   const std::string pipe = dir.File("pipe");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  EXPECT_NE(fs::WritePrivateFile(P(pipe), "x"), 0);
+  EXPECT_TRUE(fs::WritePrivateFile(P(pipe), "x"));
 }
 
 TEST(PrivateScratchFolder, FollowsXdgCacheHomeAndIgnoresRelativeValues) {

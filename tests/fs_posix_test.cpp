@@ -60,7 +60,7 @@ TEST(AtomicWrite, AFileWithoutWriteBitsIsNotReplacedEvenByRoot) {
     std::u16string reason;
     EXPECT_EQ(fs::WriteFileAtomically(P(target), [](const ByteSink& sink) { return sink("x"); },
                                       nullptr, &reason),
-              fs::kErrorReadOnly)
+              fs::FileError::ReadOnly)
         << std::oct << mode;
     EXPECT_EQ(ReadBytes(target), "keep");
     EXPECT_NE(reason.find(u"read-only"), std::u16string::npos);
@@ -83,7 +83,7 @@ TEST(AtomicWrite, AnotherUsersLinkIsNotFollowed) {
   std::u16string reason;
   EXPECT_EQ(fs::WriteFileAtomically(P(link), [](const ByteSink& sink) { return sink("x"); },
                                     nullptr, &reason),
-            fs::kErrorForeignLink);
+            fs::FileError::ForeignLink);
   EXPECT_EQ(ReadBytes(secret), "root's own");
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   // The reason names the link and its owner.
@@ -92,7 +92,7 @@ TEST(AtomicWrite, AnotherUsersLinkIsNotFollowed) {
 
   // The same link owned by the user running the program is followed.
   ASSERT_EQ(::lchown(link.c_str(), ::geteuid(), ::getegid()), 0);
-  EXPECT_EQ(fs::WriteFileAtomically(P(link), "new"), 0);
+  EXPECT_FALSE(fs::WriteFileAtomically(P(link), "new"));
   EXPECT_EQ(ReadBytes(secret), "new");
   EXPECT_TRUE(std::filesystem::is_symlink(link));
 }
@@ -104,13 +104,13 @@ TEST(AtomicWrite, TheTemporaryFileIsPrivateFromItsCreation) {
   ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
   std::vector<std::string> seen;
   mode_t mode_while_written = 0;
-  const int error = fs::WriteFileAtomically(P(target), [&](const ByteSink& sink) {
+  const std::error_code error = fs::WriteFileAtomically(P(target), [&](const ByteSink& sink) {
     // The file as it stands while the content is written.
     seen = TemporariesIn(dir.path());
     if (seen.size() == 1) mode_while_written = ModeOf(dir.File(seen[0]));
     return sink("new");
   });
-  ASSERT_EQ(error, 0) << fs::ErrorText(error).size();
+  ASSERT_FALSE(error) << error.message();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].size(), fs::kTemporaryNameLength);
   EXPECT_EQ(mode_while_written, 0600u);
@@ -120,7 +120,7 @@ TEST(AtomicWrite, TheTemporaryFileIsPrivateFromItsCreation) {
 
   // A new file gets the usual mode for new files, not the private one.
   const std::string fresh = dir.File("fresh.pb");
-  ASSERT_EQ(fs::WriteFileAtomically(P(fresh), "x"), 0);
+  ASSERT_FALSE(fs::WriteFileAtomically(P(fresh), "x"));
   const mode_t mask = ::umask(022);
   ::umask(mask);
   EXPECT_EQ(ModeOf(fresh), 0666u & ~mask);
@@ -156,7 +156,7 @@ TEST(AtomicWrite, OwnerSetIdBitsAndExtendedAttributesAreKept) {
   // Setting an ACL sets the group bits from its mask; take the mode as it is now.
   const mode_t before = ModeOf(target);
 
-  ASSERT_EQ(fs::WriteFileAtomically(P(target), "new"), 0);
+  ASSERT_FALSE(fs::WriteFileAtomically(P(target), "new"));
   EXPECT_EQ(ReadBytes(target), "new");
   EXPECT_EQ(ModeOf(target), before) << std::oct << ModeOf(target) << " vs " << before;
   if (root) {
@@ -191,14 +191,14 @@ TEST(AtomicWrite, AnEditMadeSinceTheReadIsNotOverwritten) {
   WriteBytes(source, "; one\r\n");
   SourceLines lines;
   fs::FileStamp stamp;
-  ASSERT_EQ(ReadSourceFile(P(source), lines, &stamp), 0);
+  ASSERT_FALSE(ReadSourceFile(P(source), lines, &stamp));
   lines.Extract();
   EXPECT_TRUE(stamp.valid());
 
   // Unchanged: written.
-  ASSERT_EQ(WriteOutputFile(P(source), lines, SplitTranslatedText(u"eins"), nullptr, &stamp), 0);
+  ASSERT_FALSE(WriteOutputFile(P(source), lines, SplitTranslatedText(u"eins"), nullptr, &stamp));
   EXPECT_EQ(ReadBytes(source), "; eins\r\n");
-  ASSERT_EQ(ReadSourceFile(P(source), lines, &stamp), 0);
+  ASSERT_FALSE(ReadSourceFile(P(source), lines, &stamp));
   lines.Extract();
 
   // Edited since (same size, later time; then another size): refused.
@@ -212,14 +212,13 @@ TEST(AtomicWrite, AnEditMadeSinceTheReadIsNotOverwritten) {
     std::u16string reason;
     EXPECT_EQ(WriteOutputFile(P(source), lines, SplitTranslatedText(u"zwei"), nullptr, &stamp,
                               &reason),
-              fs::kErrorChangedOnDisk);
+              fs::FileError::ChangedOnDisk);
     EXPECT_EQ(ReadBytes(source), edit.content);
     EXPECT_NE(reason.find(u"changed on disk"), std::u16string::npos);
   }
   // Another file is not compared with the stamp.
-  EXPECT_EQ(WriteOutputFile(P(dir.File("copy.pb")), lines, SplitTranslatedText(u"zwei"), nullptr,
-                            &stamp),
-            0);
+  EXPECT_FALSE(WriteOutputFile(P(dir.File("copy.pb")), lines, SplitTranslatedText(u"zwei"), nullptr,
+                               &stamp));
 }
 
 TEST(AtomicWrite, StaleTemporaryFilesOfThisUserAreRemoved) {
@@ -246,7 +245,7 @@ TEST(AtomicWrite, StaleTemporaryFilesOfThisUserAreRemoved) {
     }
     SetModifiedHoursAgo(dir.File(l.name), l.hours_ago);
   }
-  ASSERT_EQ(fs::WriteFileAtomically(P(dir.File("Main.pb")), "x"), 0);
+  ASSERT_FALSE(fs::WriteFileAtomically(P(dir.File("Main.pb")), "x"));
   for (const Leftover& l : leftovers) {
     if (l.other_user && !root) continue;
     EXPECT_EQ(std::filesystem::exists(dir.File(l.name)), !l.removed) << l.name;
@@ -266,12 +265,11 @@ TEST(AtomicWrite, AUtf16SourceComesOutAsUtf8WithTheMark) {
   for (const std::string& bytes : {le, be}) {
     WriteBytes(dir.File("in.pb"), bytes);
     SourceLines lines;
-    ASSERT_EQ(ReadSourceFile(P(dir.File("in.pb")), lines), 0);
+    ASSERT_FALSE(ReadSourceFile(P(dir.File("in.pb")), lines));
     lines.Extract();
     EXPECT_EQ(BuildExchangeText(lines), u" Gr\u00F6\u00DFe\rHallo Welt\r");
-    ASSERT_EQ(WriteOutputFile(P(dir.File("out.pb")), lines,
-                              SplitTranslatedText(u"Size\rHello world")),
-              0);
+    ASSERT_FALSE(
+        WriteOutputFile(P(dir.File("out.pb")), lines, SplitTranslatedText(u"Size\rHello world")));
     EXPECT_EQ(ReadBytes(dir.File("out.pb")),
               "\xEF\xBB\xBF; Size\r\nx$ = \"Hello world\"\r\n");
   }

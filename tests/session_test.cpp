@@ -389,7 +389,7 @@ TEST(Session, AFileThatCannotBeReadIsReportedAndNotOverwritten) {
   });
   ASSERT_NE(read_error, dialogs.end());
   EXPECT_EQ(read_error->text, U("Could not read " + project.source + kSep + "Alpha.pb\n") +
-                                  fs::ErrorText(ENOENT));
+                                  fs::ErrorText(fs::SystemError(ENOENT)));
   EXPECT_EQ(YesNoBoxes(session), 1) << "nothing to hand off for the missing file";
   EXPECT_EQ(ReadBytes(project.destination + kSep + "Alpha.pb"), "precious\r\n");
   EXPECT_EQ(ReadBytes(project.destination + kSep + "Common.pbi"), "; X\r\n#Greeting$ = \"Y\"\r\n");
@@ -424,7 +424,7 @@ TEST(Session, ADestinationThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
   constexpr int kNoSuchFolder = ENOENT;
 #endif
   EXPECT_EQ(dialogs.back().text,
-            u"could`nt Create Temp Purebasic file\n" + fs::ErrorText(kNoSuchFolder));
+            u"could`nt Create Temp Purebasic file\n" + fs::ErrorText(fs::SystemError(kNoSuchFolder)));
   EXPECT_EQ(session->Rows("TranslatedListView"),
             std::vector<std::u16string>{u"Translation Failed"});
   EXPECT_EQ(session->Field(0), u"Files: 2   FILES TRANSLATED -->  0");

@@ -439,7 +439,6 @@ class GtkPlatform final : public Platform {
 
   std::u16string PrivateTempFolder() override { return fs::PrivateScratchFolder(); }
 
-  std::u16string ErrorText(int code) override { return fs::ErrorText(code); }
 
   // --- Threads and time ----------------------------------------------------
 

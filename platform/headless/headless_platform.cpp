@@ -312,11 +312,10 @@ std::u16string HeadlessPlatform::DesktopFolder() {
 std::u16string HeadlessPlatform::PrivateTempFolder() {
   Lock lock(mutex_);
   if (options_.private_temp_folder.empty()) return {};
-  if (fs::EnsurePrivateFolder(options_.private_temp_folder) != 0) return {};
+  if (fs::EnsurePrivateFolder(options_.private_temp_folder)) return {};
   return options_.private_temp_folder;
 }
 
-std::u16string HeadlessPlatform::ErrorText(int code) { return fs::ErrorText(code); }
 
 // --- Threads and the clock ------------------------------------------------
 

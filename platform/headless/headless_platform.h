@@ -103,7 +103,6 @@ class HeadlessPlatform final : public Platform {
   ClipboardPoll PollClipboard(std::u16string_view known, std::u16string& text) override;
   std::u16string DesktopFolder() override;
   std::u16string PrivateTempFolder() override;
-  std::u16string ErrorText(int code) override;
   std::unique_ptr<Thread> StartThread(std::string_view name,
                                       std::function<void(std::stop_token)> body) override;
   bool Wait(std::chrono::milliseconds duration, std::stop_token stop) override;

@@ -188,10 +188,10 @@ void CopyExtendedAttributes(const std::string& from, int fd) {
 
 }  // namespace
 
-int ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
+std::error_code ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
   const std::string native = Native(folder);
   DIR* dir = ::opendir(native.c_str());
-  if (dir == nullptr) return errno;
+  if (dir == nullptr) return SystemError(errno);
   const int dir_fd = ::dirfd(dir);
   for (;;) {
     errno = 0;
@@ -208,16 +208,16 @@ int ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
   }
   const int error = errno;
   ::closedir(dir);
-  return error;
+  return SystemError(error);
 }
 
-int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp) try {
+std::error_code ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp) try {
   const std::string native = Native(path);
   Fd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return errno;
+  if (fd.get() < 0) return SystemError(errno);
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return errno;
-  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (::fstat(fd.get(), &st) != 0) return SystemError(errno);
+  if (S_ISDIR(st.st_mode)) return SystemError(EISDIR);
   // Read straight into the result: a plain file's size is known, and the
   // buffer grows only for what is beyond it (a file still growing, a pipe).
   std::string data;
@@ -235,7 +235,7 @@ int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp) try
                            : ::read(fd.get(), chunk, sizeof chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return errno;
+      return SystemError(errno);
     }
     if (n == 0) break;
     if (!room) data.append(chunk, static_cast<std::size_t>(n));
@@ -244,15 +244,15 @@ int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp) try
   data.resize(size);
   bytes = std::move(data);
   if (stamp != nullptr) *stamp = StampOf(st);
-  return 0;
+  return {};
 } catch (const std::bad_alloc&) {
-  return kErrorTooLarge;
+  return FileError::TooLarge;
 }
 
-int WriteFileAtomically(std::u16string_view path,
-                        const std::function<bool(const ByteSink&)>& produce,
+std::error_code WriteFileAtomically(std::u16string_view path,
+                                    const std::function<bool(const ByteSink&)>& produce,
                         const FileStamp* read, std::u16string* reason) {
-  const auto refuse = [reason](int code, std::u16string text) {
+  const auto refuse = [reason](FileError code, std::u16string text) -> std::error_code {
     if (reason != nullptr) *reason = std::move(text);
     return code;
   };
@@ -261,7 +261,7 @@ int WriteFileAtomically(std::u16string_view path,
   if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
     // Another user's link could point anywhere this program may write.
     if (link.st_uid != ::geteuid()) {
-      return refuse(kErrorForeignLink,
+      return refuse(FileError::ForeignLink,
                     Quoted(target) + u" is a symbolic link owned by " +
                         DecodeFileName(UserName(link.st_uid)) + u"; it was not followed.");
     }
@@ -275,18 +275,18 @@ int WriteFileAtomically(std::u16string_view path,
 
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) return EISDIR;
+  if (exists && S_ISDIR(existing.st_mode)) return SystemError(EISDIR);
   if (exists) {
     // A file made read-only is not replaced behind its owner's back, by root
     // neither (access() would say root may write anything).
     if ((existing.st_mode & 0222) == 0) {
-      return refuse(kErrorReadOnly, Quoted(target) + u" is read-only; it was not replaced.");
+      return refuse(FileError::ReadOnly, Quoted(target) + u" is read-only; it was not replaced.");
     }
-    if (::access(target.c_str(), W_OK) != 0) return errno;
+    if (::access(target.c_str(), W_OK) != 0) return SystemError(errno);
     if (read != nullptr && read->valid() && StampOf(existing).device == read->device &&
         StampOf(existing).file == read->file &&
         (StampOf(existing).size != read->size || StampOf(existing).modified != read->modified)) {
-      return refuse(kErrorChangedOnDisk,
+      return refuse(FileError::ChangedOnDisk,
                     Quoted(target) + u" changed on disk since it was read; it was not replaced, "
                                      u"so the change is kept.");
     }
@@ -294,62 +294,66 @@ int WriteFileAtomically(std::u16string_view path,
 
   RemoveStaleTemporaries(folder);
   std::string temp;
-  int error = 0;
-  Fd fd = CreateTemporary(folder, temp, error);
-  if (fd.get() < 0) return error;
+  int create_error = 0;
+  Fd fd = CreateTemporary(folder, temp, create_error);
+  if (fd.get() < 0) return SystemError(create_error);
+
+  std::error_code error;
 
   bool completed = false;
   try {
     completed = produce([&](std::string_view bytes) {
-      error = WriteAll(fd.get(), bytes);
-      return error == 0;
+      error = SystemError(WriteAll(fd.get(), bytes));
+      return !error;
     });
   } catch (const std::bad_alloc&) {
-    error = kErrorTooLarge;
+    error = FileError::TooLarge;
   }
-  if (error == 0 && !completed) error = ECANCELED;
-  if (error == 0) {
+  if (!error && !completed) error = SystemError(ECANCELED);
+  if (!error) {
     if (exists) {
       // Owner first: a change of owner clears the set-id bits, which the
       // mode then puts back (where the system allows). Another owner is
       // only for root to give; for anyone else the file stays theirs.
       if (::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0) { /* not ours to give */ }
-      if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) error = errno;
-      if (error == 0) CopyExtendedAttributes(target, fd.get());
+      if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) error = SystemError(errno);
+      if (!error) CopyExtendedAttributes(target, fd.get());
     } else if (::fchmod(fd.get(), NewFileMode()) != 0) {
-      error = errno;
+      error = SystemError(errno);
     }
   }
-  if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
-  if (const int closed = fd.Close(); error == 0) error = closed;
-  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) {
+  if (!error && ::fsync(fd.get()) != 0) error = SystemError(errno);
+  if (const int closed = fd.Close(); !error) error = SystemError(closed);
+  if (!error && ::rename(temp.c_str(), target.c_str()) != 0) error = SystemError(errno);
+  if (error) {
     ::unlink(temp.c_str());
     return error;
   }
   // Make the rename itself durable; a failure here loses nothing.
   Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
-  return 0;
+  return {};
 }
 
-int WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+std::error_code WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   return WriteFileAtomically(path, [bytes](const ByteSink& sink) { return sink(bytes); });
 }
 
-int EnsurePrivateFolder(std::u16string_view folder) {
+std::error_code EnsurePrivateFolder(std::u16string_view folder) {
   const std::string native = Native(folder);
-  if (native.empty()) return ENOENT;
-  if (::mkdir(native.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+  if (native.empty()) return SystemError(ENOENT);
+  if (::mkdir(native.c_str(), 0700) != 0 && errno != EEXIST) return SystemError(errno);
   // Checked through a descriptor opened without following a link, so what
   // is checked is what is used.
   Fd fd(::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (fd.get() < 0) return errno == ELOOP ? ENOTDIR : errno;
+  if (fd.get() < 0) return SystemError(errno == ELOOP ? ENOTDIR : errno);
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return errno;
-  if (st.st_uid != ::geteuid()) return EACCES;
-  if ((st.st_mode & 077) != 0 && ::fchmod(fd.get(), st.st_mode & 0700) != 0) return errno;
-  return 0;
+  if (::fstat(fd.get(), &st) != 0) return SystemError(errno);
+  if (st.st_uid != ::geteuid()) return SystemError(EACCES);
+  if ((st.st_mode & 077) != 0 && ::fchmod(fd.get(), st.st_mode & 0700) != 0) {
+    return SystemError(errno);
+  }
+  return {};
 }
 
 std::u16string PrivateScratchFolder() {
@@ -364,31 +368,31 @@ std::u16string PrivateScratchFolder() {
     return {};
   }
   const std::u16string folder = JoinPath(DecodeFileName(base), u"quillmark");
-  return EnsurePrivateFolder(folder) == 0 ? folder : std::u16string();
+  return EnsurePrivateFolder(folder) ? std::u16string() : folder;
 }
 
-int WritePrivateFile(std::u16string_view path, std::string_view bytes) {
+std::error_code WritePrivateFile(std::u16string_view path, std::string_view bytes) {
   const std::string native = Native(path);
   // O_NONBLOCK keeps a pipe planted under this name from blocking the open.
   Fd fd(::open(native.c_str(),
                O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-  if (fd.get() < 0) return errno;
+  if (fd.get() < 0) return SystemError(errno);
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return errno;
-  if (!S_ISREG(st.st_mode)) return EINVAL;
-  if (st.st_uid != ::geteuid()) return EACCES;
-  if ((st.st_mode & 077) != 0 && ::fchmod(fd.get(), 0600) != 0) return errno;
-  if (::ftruncate(fd.get(), 0) != 0) return errno;
-  if (const int error = WriteAll(fd.get(), bytes); error != 0) return error;
-  return fd.Close();
+  if (::fstat(fd.get(), &st) != 0) return SystemError(errno);
+  if (!S_ISREG(st.st_mode)) return SystemError(EINVAL);
+  if (st.st_uid != ::geteuid()) return SystemError(EACCES);
+  if ((st.st_mode & 077) != 0 && ::fchmod(fd.get(), 0600) != 0) return SystemError(errno);
+  if (::ftruncate(fd.get(), 0) != 0) return SystemError(errno);
+  if (const int error = WriteAll(fd.get(), bytes); error != 0) return SystemError(error);
+  return SystemError(fd.Close());
 }
 
-std::u16string ErrorText(int code) {
-  if (code == 0) return {};
-  if (const std::u16string_view own = OwnErrorText(code); !own.empty()) return std::u16string(own);
+std::u16string ErrorText(const std::error_code& error) {
+  if (!error) return {};
+  if (error.category() != std::system_category()) return DecodeUtf8(error.message());
   char buffer[256];
   // GNU strerror_r returns the message, which may or may not live in buffer.
-  const char* text = ::strerror_r(code, buffer, sizeof buffer);
+  const char* text = ::strerror_r(error.value(), buffer, sizeof buffer);
   return DecodeUtf8(text);
 }
 

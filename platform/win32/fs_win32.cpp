@@ -118,10 +118,10 @@ std::u16string FolderOf(std::u16string_view path) {
 
 }  // namespace
 
-int ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
+std::error_code ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
   WIN32_FIND_DATAW data;
   HANDLE find = ::FindFirstFileW(W(JoinPath(folder, u"*")).c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return LastError();
+  if (find == INVALID_HANDLE_VALUE) return SystemError(LastError());
   do {
     const std::wstring_view name(data.cFileName);
     if (name == L"." || name == L"..") continue;
@@ -131,16 +131,16 @@ int ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
   } while (::FindNextFileW(find, &data));
   const DWORD error = ::GetLastError();
   ::FindClose(find);
-  return error == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(error);
+  return SystemError(error == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(error));
 }
 
-int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp) try {
+std::error_code ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp) try {
   Handle file(::CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return LastError();
-  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return ERROR_INVALID_FUNCTION;
+  if (!file.valid()) return SystemError(LastError());
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return SystemError(ERROR_INVALID_FUNCTION);
   BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(file.get(), &info)) return LastError();
+  if (!::GetFileInformationByHandle(file.get(), &info)) return SystemError(LastError());
   std::string data;
   LARGE_INTEGER size;
   if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
@@ -149,37 +149,37 @@ int ReadFile(std::u16string_view path, std::string& bytes, FileStamp* stamp) try
   char chunk[1 << 16];
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return LastError();
+    if (!::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return SystemError(LastError());
     if (read == 0) break;
     data.append(chunk, read);
   }
   bytes = std::move(data);
   if (stamp != nullptr) *stamp = StampOf(info);
-  return 0;
+  return {};
 } catch (const std::bad_alloc&) {
-  return kErrorTooLarge;
+  return FileError::TooLarge;
 }
 
-int WriteFileAtomically(std::u16string_view path,
-                        const std::function<bool(const ByteSink&)>& produce,
+std::error_code WriteFileAtomically(std::u16string_view path,
+                                    const std::function<bool(const ByteSink&)>& produce,
                         const FileStamp* read, std::u16string* reason) {
-  const auto refuse = [reason, path](int code, std::u16string_view text) {
+  const auto refuse = [reason, path](FileError code, std::u16string_view text) -> std::error_code {
     if (reason != nullptr) *reason = u"'" + std::u16string(path) + u"' " + std::u16string(text);
     return code;
   };
   const std::wstring target = W(path);
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_DIRECTORY;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return SystemError(ERROR_DIRECTORY);
     // A file its owner made read-only is not replaced behind their back.
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      return refuse(kErrorReadOnly, u"is read-only; it was not replaced.");
+      return refuse(FileError::ReadOnly, u"is read-only; it was not replaced.");
     }
     if (read != nullptr && read->valid()) {
       const FileStamp now = StampOfPath(target);
       if (now.valid() && now.device == read->device && now.file == read->file &&
           (now.size != read->size || now.modified != read->modified)) {
-        return refuse(kErrorChangedOnDisk,
+        return refuse(FileError::ChangedOnDisk,
                       u"changed on disk since it was read; it was not replaced, so the change is "
                       u"kept.");
       }
@@ -199,51 +199,51 @@ int WriteFileAtomically(std::u16string_view path,
     HANDLE created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created == INVALID_HANDLE_VALUE) {
-      if (::GetLastError() != ERROR_FILE_EXISTS) return LastError();
+      if (::GetLastError() != ERROR_FILE_EXISTS) return SystemError(LastError());
       continue;
     }
     file.Reset(created);
   }
-  if (!file.valid()) return ERROR_FILE_EXISTS;
+  if (!file.valid()) return SystemError(ERROR_FILE_EXISTS);
 
-  int error = 0;
+  std::error_code error;
   bool completed = false;
   try {
     completed = produce([&](std::string_view bytes) {
-      error = WriteAll(file.get(), bytes);
-      return error == 0;
+      error = SystemError(WriteAll(file.get(), bytes));
+      return !error;
     });
   } catch (const std::bad_alloc&) {
-    error = kErrorTooLarge;
+    error = FileError::TooLarge;
   }
-  if (error == 0 && !completed) error = ERROR_CANCELLED;
-  if (error == 0 && !::FlushFileBuffers(file.get())) error = LastError();
-  if (const int closed = file.Close(); error == 0) error = closed;
-  if (error == 0 &&
+  if (!error && !completed) error = SystemError(ERROR_CANCELLED);
+  if (!error && !::FlushFileBuffers(file.get())) error = SystemError(LastError());
+  if (const int closed = file.Close(); !error) error = SystemError(closed);
+  if (!error &&
       !::MoveFileExW(temp.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = LastError();
+    error = SystemError(LastError());
   }
-  if (error != 0) ::DeleteFileW(temp.c_str());
+  if (error) ::DeleteFileW(temp.c_str());
   return error;
 }
 
-int WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+std::error_code WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   return WriteFileAtomically(path, [bytes](const ByteSink& sink) { return sink(bytes); });
 }
 
-int EnsurePrivateFolder(std::u16string_view folder) {
-  if (folder.empty()) return ERROR_PATH_NOT_FOUND;
+std::error_code EnsurePrivateFolder(std::u16string_view folder) {
+  if (folder.empty()) return SystemError(ERROR_PATH_NOT_FOUND);
   const std::wstring native = W(folder);
   if (!::CreateDirectoryW(native.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-    return LastError();
+    return SystemError(LastError());
   }
   const DWORD attributes = ::GetFileAttributesW(native.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return SystemError(LastError());
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return SystemError(ERROR_DIRECTORY);
   // A link or junction planted in its place is not followed.
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ERROR_ACCESS_DENIED;
-  return 0;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return SystemError(ERROR_ACCESS_DENIED);
+  return {};
 }
 
 std::u16string PrivateScratchFolder() {
@@ -253,22 +253,23 @@ std::u16string PrivateScratchFolder() {
   if (length == 0 || length > MAX_PATH) return {};
   std::u16string folder = U16(std::wstring_view(buffer, length));
   while (folder.size() > 3 && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
-  return EnsurePrivateFolder(folder) == 0 ? folder : std::u16string();
+  return EnsurePrivateFolder(folder) ? std::u16string() : folder;
 }
 
-int WritePrivateFile(std::u16string_view path, std::string_view bytes) {
+std::error_code WritePrivateFile(std::u16string_view path, std::string_view bytes) {
   Handle file(::CreateFileW(W(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                             nullptr));
-  if (!file.valid()) return LastError();
-  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return ERROR_INVALID_FUNCTION;
-  if (const int error = WriteAll(file.get(), bytes); error != 0) return error;
-  return file.Close();
+  if (!file.valid()) return SystemError(LastError());
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return SystemError(ERROR_INVALID_FUNCTION);
+  if (const int error = WriteAll(file.get(), bytes); error != 0) return SystemError(error);
+  return SystemError(file.Close());
 }
 
-std::u16string ErrorText(int code) {
-  if (code == 0) return {};
-  if (const std::u16string_view own = OwnErrorText(code); !own.empty()) return std::u16string(own);
+std::u16string ErrorText(const std::error_code& error) {
+  if (!error) return {};
+  if (error.category() != std::system_category()) return DecodeUtf8(error.message());
+  const int code = error.value();
   wchar_t* text = nullptr;
   const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

@@ -259,7 +259,8 @@ class Win32Platform final : public Platform {
                                 nullptr, nullptr, instance_, this);
     if (window_ == nullptr) {
       // A program started from the desktop has nowhere to print this.
-      const std::u16string reason = fs::ErrorText(static_cast<int>(::GetLastError()));
+      const std::u16string reason =
+          fs::ErrorText(fs::SystemError(static_cast<int>(::GetLastError())));
       ::MessageBoxW(nullptr, W(u"The main window could not be created.\n" + reason).c_str(),
                     L"Quillmark", MB_OK | MB_ICONERROR);
       return built;
@@ -545,7 +546,6 @@ class Win32Platform final : public Platform {
 
   std::u16string PrivateTempFolder() override { return fs::PrivateScratchFolder(); }
 
-  std::u16string ErrorText(int code) override { return fs::ErrorText(code); }
 
   // --- Threads and time ----------------------------------------------------
 
