@@ -117,8 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Pairs of bytes in the mark's order, then the usual line ends.
     std::u16string text;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
-      text += static_cast<char16_t>(encoding == qm::SourceEncoding::Utf16Be ? a << 8 | b : b << 8 | a);
+      const auto a = static_cast<unsigned char>(bytes[i]);
+      const auto b = static_cast<unsigned char>(bytes[i + 1]);
+      const bool big = encoding == qm::SourceEncoding::Utf16Be;
+      text += static_cast<char16_t>(big ? a << 8 | b : b << 8 | a);
     }
     if (bytes.size() % 2 != 0) text += u'\uFFFD';
     QM_CHECK(text.front() == u'\uFEFF');

@@ -10,9 +10,11 @@
 
 namespace qm {
 
-// Reads and splits a source file; returns the error, none on success. `stamp`, when given, receives what identifies the file as read.
+// Reads and splits a source file; returns the error, none on success.
+// `stamp`, when given, receives what identifies the file as read.
 // A file too large for the memory left is fs::FileError::TooLarge.
-std::error_code ReadSourceFile(std::u16string_view path, SourceLines& lines, fs::FileStamp* stamp = nullptr);
+std::error_code ReadSourceFile(std::u16string_view path, SourceLines& lines,
+                               fs::FileStamp* stamp = nullptr);
 
 // Writes the spliced lines as an output file, replacing any file of that
 // name only once the new content is complete on disk, and never a file

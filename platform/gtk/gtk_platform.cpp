@@ -33,6 +33,7 @@
 #include "platform/desktop.h"
 #include "platform/fs.h"
 #include "platform/main_thread_calls.h"
+#include "platform/trace.h"
 
 namespace qm {
 namespace {
@@ -61,11 +62,7 @@ std::string DialogText(std::u16string_view text) {
   return Utf8(shown);
 }
 
-// A list view row may hold several column texts separated by LF; the one
-// column shows the first.
-std::string RowDisplayText(std::u16string_view text) {
-  return Utf8(text.substr(0, text.find(u'\n')));
-}
+std::string RowDisplayText(std::u16string_view text) { return Utf8(FirstColumn(text)); }
 
 constexpr const char* kCss =
     "#quillmark-main entry { min-height: 0; padding-top: 0; padding-bottom: 0; }\n"
@@ -109,16 +106,12 @@ class GtkPlatform final : public Platform {
   GtkPlatform() {
     clipboard_owner_ = G_OBJECT(g_object_new(G_TYPE_OBJECT, nullptr));
     g_object_set_data(clipboard_owner_, "platform", this);
-    if (const char* trace = std::getenv("QUILLMARK_TRACE"); trace != nullptr && *trace != 0) {
-      trace_ = std::fopen(trace, "a");
-    }
   }
   ~GtkPlatform() override {
     // The clipboard keeps no pointer to a platform that is gone.
     GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
     if (gtk_clipboard_get_owner(clipboard) == clipboard_owner_) gtk_clipboard_clear(clipboard);
     g_object_unref(clipboard_owner_);
-    if (trace_ != nullptr) std::fclose(trace_);
   }
 
   // --- The main window ---------------------------------------------------
@@ -710,18 +703,10 @@ class GtkPlatform final : public Platform {
   }
   static void ForgetClipboardText(GtkClipboard*, gpointer) {}
 
-  // "<ms since start> <what changed>"
-  void Trace(const std::string& line) {
-    if (trace_ == nullptr) return;
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started_);
-    std::fprintf(trace_, "%lld %s\n", static_cast<long long>(elapsed.count()), line.c_str());
-    std::fflush(trace_);
-  }
+  void Trace(const std::string& line) { trace_.Write(line); }
 
   const std::thread::id main_thread_ = std::this_thread::get_id();
-  std::FILE* trace_ = nullptr;
-  const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  TraceWriter trace_;
   GtkWidget* window_ = nullptr;
   bool closing_ = false;
   std::vector<Control> controls_;  // id = index + 1

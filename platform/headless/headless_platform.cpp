@@ -9,16 +9,10 @@
 #include "text/large_buffer.h"
 #include "text/text.h"
 #include "platform/fs.h"
+#include "platform/headless/virtual_clock.h"
 
 namespace qm::headless {
 namespace {
-
-// Which thread is calling: the platform's own threads carry their name,
-// every other thread is the driver.
-thread_local bool t_platform_thread = false;
-// A plain pointer (to the name the thread's body holds): thread_local objects
-// with destructors have crashed at thread exit with mingw's threads.
-thread_local const char* t_thread_name = "driver";
 
 std::string Quote(std::u16string_view text) { return "\"" + EncodeUtf8(text) + "\""; }
 
@@ -38,9 +32,10 @@ const char* AlignName(FieldAlign align) { return align == FieldAlign::Center ? "
 HeadlessPlatform::HeadlessPlatform(Options options) : options_(std::move(options)) {}
 
 HeadlessPlatform::~HeadlessPlatform() {
-  if (live_ != 0) {
+  if (clock_.live() != 0) {
     // A thread still running would call into a destroyed object.
-    std::fprintf(stderr, "headless platform destroyed with %d thread(s) still running\n", live_);
+    std::fprintf(stderr, "headless platform destroyed with %d thread(s) still running\n",
+                 clock_.live());
     std::abort();
   }
 }
@@ -66,8 +61,8 @@ const HeadlessPlatform::Control* HeadlessPlatform::Named(std::string_view name) 
 
 void HeadlessPlatform::Record(std::string text) {
   Call& call = calls_.emplace_back();
-  call.time_ms = now_ms_;
-  call.thread = t_thread_name;
+  call.time_ms = clock_.now();
+  call.thread = VirtualClock::ThreadName();
   call.text = std::move(text);
 }
 
@@ -81,8 +76,8 @@ void HeadlessPlatform::RecordQuoted(std::string before, std::shared_ptr<const st
 void HeadlessPlatform::RecordFieldWrite(int field, std::u16string_view text, FieldAlign align) {
   // A write that follows a write of the same field, by the same thread at
   // the same instant, replaces it: its text's room is used again.
-  if (calls_.empty() || calls_.back().field != field || calls_.back().time_ms != now_ms_ ||
-      calls_.back().thread != t_thread_name) {
+  if (calls_.empty() || calls_.back().field != field || calls_.back().time_ms != clock_.now() ||
+      calls_.back().thread != VirtualClock::ThreadName()) {
     Record({});
     calls_.back().field = field;
   }
@@ -119,7 +114,7 @@ Event HeadlessPlatform::WaitEvent() {
   while (events_.empty()) {
     Waiter waiter;
     event_waiter_ = &waiter;
-    Block(lock, waiter, {});
+    clock_.Block(lock, waiter, {});
     event_waiter_ = nullptr;
   }
   const Event event = events_.front();
@@ -163,9 +158,9 @@ void HeadlessPlatform::SetStatusField(ControlId status_bar, int field, std::u16s
   fields_[index].first.assign(text);
   fields_[index].second = align;
   auto& history = field_history_[index];
-  if (history.empty() || history.back().write.time_ms != now_ms_ ||
-      history.back().thread != t_thread_name) {
-    history.push_back({{now_ms_, {}, align}, t_thread_name});
+  if (history.empty() || history.back().write.time_ms != clock_.now() ||
+      history.back().thread != VirtualClock::ThreadName()) {
+    history.push_back({{clock_.now(), {}, align}, VirtualClock::ThreadName()});
   }
   history.back().write.text.assign(text);
   history.back().write.align = align;
@@ -218,8 +213,8 @@ std::optional<Reply> HeadlessPlatform::OpenAndWait(Dialog::Kind kind, std::u16st
   Dialog dialog;
   {
     Lock lock(mutex_);
-    dialog = {kind, std::u16string(title), std::u16string(text), now_ms_, t_thread_name,
-              default_button};
+    dialog = {kind,         std::u16string(title),        std::u16string(text),
+              clock_.now(), VirtualClock::ThreadName(), default_button};
     dialogs_.push_back(dialog);
     static constexpr const char* kNames[] = {"ChooseFolder", "ShowMessage", "AskYesNo"};
     Record(std::string(kNames[static_cast<int>(kind)]) + "(" + Quote(title) + ", " + Quote(text) +
@@ -236,7 +231,7 @@ std::optional<Reply> HeadlessPlatform::OpenAndWait(Dialog::Kind kind, std::u16st
   Waiter waiter;
   Reply reply;
   open_boxes_.push_back({dialogs_.size() - 1, &waiter, &reply});
-  const bool answered = Block(lock, waiter, stop);
+  const bool answered = clock_.Block(lock, waiter, stop);
   if (!answered) {
     std::erase_if(open_boxes_, [&](const OpenBox& box) { return box.waiter == &waiter; });
     Record("dialog closed by a stop");
@@ -324,19 +319,13 @@ std::unique_ptr<Thread> HeadlessPlatform::StartThread(std::string_view name,
   Lock lock(mutex_);
   Record("StartThread(" + std::string(name) + ")");
   if (std::exchange(fail_next_thread_, false)) return nullptr;
-  // Counted as running from here, so that no Settle() can slip in between
-  // the start and the thread's first step.
-  ++running_;
-  ++live_;
+  clock_.ThreadStarting();
   std::jthread thread([this, name = std::string(name), body = std::move(body)](
                           std::stop_token stop) {
-    t_platform_thread = true;
-    t_thread_name = name.c_str();
+    VirtualClock::EnterPlatformThread(name.c_str());
     body(stop);
     Lock end(mutex_);
-    --running_;
-    --live_;
-    changed_.notify_all();
+    clock_.ThreadEnded();
   });
   return std::make_unique<HeadlessThread>(std::move(thread), *this);
 }
@@ -354,102 +343,42 @@ void HeadlessPlatform::HeadlessThread::RequestStop() {
   // Under the platform's lock, so a thread about to block sees the stop
   // or gets this wake-up.
   Lock lock(platform_.mutex_);
-  platform_.changed_.notify_all();
+  platform_.clock_.NotifyStop();
 }
 
 void HeadlessPlatform::HeadlessThread::Join() {
   if (thread_.joinable()) thread_.join();
 }
 
-bool HeadlessPlatform::Block(Lock& lock, Waiter& waiter, std::stop_token stop) {
-  if (!t_platform_thread) {
-    // Nobody would ever move the clock or answer for the driver itself.
-    std::fprintf(stderr, "headless platform: blocking call on the driving thread\n");
-    std::abort();
-  }
-  --running_;
-  changed_.notify_all();
-  // Stops arrive through HeadlessThread::RequestStop, which wakes this
-  // wait; a stop callback is not used (with some C++ libraries removing
-  // one that is running on another thread can block for ever).
-  changed_.wait(lock, [&] { return waiter.woken || stop.stop_requested(); });
-  if (waiter.woken) return true;
-  ++running_;  // ended by a stop: this thread runs on by itself
-  return false;
-}
-
-void HeadlessPlatform::Wake(Waiter& waiter) {
-  if (waiter.woken) return;
-  waiter.woken = true;
-  ++running_;  // counted for the woken thread before it runs
-  changed_.notify_all();
-}
-
 bool HeadlessPlatform::Wait(std::chrono::milliseconds duration, std::stop_token stop) {
   Lock lock(mutex_);
-  if (stop.stop_requested()) return false;
-  if (duration.count() <= 0) return true;
-  Waiter waiter;
-  const auto key = std::make_pair(now_ms_ + duration.count(), next_timer_++);
-  timers_.emplace(key, &waiter);
-  if (Block(lock, waiter, stop)) return true;
-  timers_.erase(key);
-  return false;
-}
-
-void HeadlessPlatform::SettleLocked(Lock& lock) {
-  changed_.wait(lock, [&] { return running_ == 0; });
-}
-
-bool HeadlessPlatform::WakeNextDue(Lock& lock, std::int64_t until) {
-  (void)lock;
-  if (timers_.empty() || timers_.begin()->first.first > until) return false;
-  const auto due = timers_.begin();
-  now_ms_ = std::max(now_ms_, due->first.first);
-  Waiter* waiter = due->second;
-  timers_.erase(due);
-  Wake(*waiter);
-  return true;
+  return clock_.Sleep(lock, duration, stop);
 }
 
 void HeadlessPlatform::Settle() {
   Lock lock(mutex_);
-  SettleLocked(lock);
+  clock_.Settle(lock);
 }
 
 void HeadlessPlatform::Advance(std::chrono::milliseconds duration) {
   Lock lock(mutex_);
-  const std::int64_t until = now_ms_ + duration.count();
-  SettleLocked(lock);
-  while (WakeNextDue(lock, until)) SettleLocked(lock);
-  now_ms_ = std::max(now_ms_, until);
+  clock_.Advance(lock, duration);
 }
 
 bool HeadlessPlatform::RunUntil(const std::function<bool()>& done,
                                 std::chrono::milliseconds limit) {
   Lock lock(mutex_);
-  const std::int64_t until = now_ms_ + limit.count();
-  for (;;) {
-    SettleLocked(lock);
-    lock.unlock();
-    const bool reached = done();
-    lock.lock();
-    if (reached) return true;
-    if (!WakeNextDue(lock, until)) {
-      now_ms_ = std::max(now_ms_, until);
-      return false;
-    }
-  }
+  return clock_.RunUntil(lock, done, limit);
 }
 
 std::int64_t HeadlessPlatform::NowMs() const {
   Lock lock(mutex_);
-  return now_ms_;
+  return clock_.now();
 }
 
 int HeadlessPlatform::LiveThreads() const {
   Lock lock(mutex_);
-  return live_;
+  return clock_.live();
 }
 
 // --- The user's hands -----------------------------------------------------
@@ -462,7 +391,7 @@ bool HeadlessPlatform::Press(std::string_view control) {
   const auto id = static_cast<ControlId>(target - controls_.data() + 1);
   Record("user presses " + target->name);
   events_.push_back({Event::Kind::ControlEvent, id});
-  if (event_waiter_ != nullptr) Wake(*event_waiter_);
+  if (event_waiter_ != nullptr) clock_.Wake(*event_waiter_);
   return true;
 }
 
@@ -471,7 +400,7 @@ bool HeadlessPlatform::RequestClose() {
   if (!window_open_) return false;
   Record("user closes MainWindow");
   events_.push_back({Event::Kind::CloseRequest, window_});
-  if (event_waiter_ != nullptr) Wake(*event_waiter_);
+  if (event_waiter_ != nullptr) clock_.Wake(*event_waiter_);
   return true;
 }
 
@@ -487,7 +416,7 @@ bool HeadlessPlatform::Respond(const Reply& reply) {
   open_boxes_.pop_back();
   *box.reply = reply;
   Record("user answers " + EncodeUtf8(dialogs_[box.dialog].title));
-  Wake(*box.waiter);
+  clock_.Wake(*box.waiter);
   return true;
 }
 

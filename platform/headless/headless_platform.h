@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/headless/virtual_clock.h"
 #include "platform/platform.h"
 
 namespace qm::headless {
@@ -172,9 +173,7 @@ class HeadlessPlatform final : public Platform {
     std::jthread thread_;
     HeadlessPlatform& platform_;
   };
-  struct Waiter {
-    bool woken = false;
-  };
+  using Waiter = VirtualClock::Waiter;
   struct OpenBox {
     std::size_t dialog = 0;
     Waiter* waiter = nullptr;
@@ -200,7 +199,7 @@ class HeadlessPlatform final : public Platform {
     std::shared_ptr<const std::u16string> quoted;  // shown quoted, then `after`
     std::string after;
   };
-  using Lock = std::unique_lock<std::mutex>;
+  using Lock = VirtualClock::Lock;
 
   Control* Get(ControlId id);
   const Control* Get(ControlId id) const;
@@ -209,17 +208,11 @@ class HeadlessPlatform final : public Platform {
   void RecordQuoted(std::string before, std::shared_ptr<const std::u16string> text,
                     std::string after);
   void RecordFieldWrite(int field, std::u16string_view text, FieldAlign align);
-  bool Block(Lock& lock, Waiter& waiter, std::stop_token stop);
-  void Wake(Waiter& waiter);
-  void SettleLocked(Lock& lock);
-  // Wakes the earliest wait due at or before `until`; false when none is.
-  bool WakeNextDue(Lock& lock, std::int64_t until);
   std::optional<Reply> OpenAndWait(Dialog::Kind kind, std::u16string_view title,
                                    std::u16string_view text, std::stop_token stop,
                                    DefaultButton default_button = DefaultButton::Yes);
 
   mutable std::mutex mutex_;
-  std::condition_variable_any changed_;
   Options options_;
   Responder responder_;
 
@@ -245,11 +238,7 @@ class HeadlessPlatform final : public Platform {
   bool clipboard_busy_ = false;
   bool fail_next_thread_ = false;
 
-  std::int64_t now_ms_ = 0;
-  std::uint64_t next_timer_ = 0;
-  std::map<std::pair<std::int64_t, std::uint64_t>, Waiter*> timers_;
-  int running_ = 0;  // platform threads not blocked in a wait
-  int live_ = 0;
+  VirtualClock clock_;  // shares mutex_
   std::vector<Call> calls_;
 };
 

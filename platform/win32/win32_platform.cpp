@@ -35,12 +35,28 @@
 #include "platform/desktop.h"
 #include "platform/fs.h"
 #include "platform/main_thread_calls.h"
+#include "platform/trace.h"
+#include "platform/win32/browser_host.h"
+#include "platform/win32/win32_threads.h"
 
 // Symbols looked up at run time are cast from FARPROC.
 #pragma GCC diagnostic ignored "-Wcast-function-type"
 
 namespace qm {
 namespace {
+
+using win32::AtlHost;
+using win32::CheckBoxStop;
+using win32::kBoxStopCheckMs;
+using win32::t_box_end_command;
+using win32::t_box_stop;
+using win32::t_stop_signal;
+using win32::FineTimer;
+using win32::Navigate;
+using win32::PumpMessages;
+using win32::SignalFor;
+using win32::StopSignal;
+using win32::Win32Thread;
 
 constexpr wchar_t kWindowClass[] = L"QuillmarkWindow";
 constexpr wchar_t kDispatcherClass[] = L"QuillmarkDispatcher";
@@ -51,53 +67,7 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 std::wstring W(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 std::u16string U16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
 
-// A list view row may hold several column texts separated by LF; the one
-// column shows the first.
-std::wstring RowDisplayText(std::u16string_view text) {
-  return W(text.substr(0, text.find(u'\n')));
-}
-
-using AtlAxWinInitFunction = BOOL(WINAPI*)();
-using AtlAxGetControlFunction = HRESULT(WINAPI*)(HWND, IUnknown**);
-
-// The browser control's host, from atl.dll when the system has it.
-struct AtlHost {
-  HMODULE module = nullptr;
-  AtlAxGetControlFunction get_control = nullptr;
-  bool ready = false;
-
-  bool Load() {
-    if (module != nullptr) return ready;
-    module = ::LoadLibraryW(L"atl.dll");
-    if (module == nullptr) return false;
-    const auto init =
-        reinterpret_cast<AtlAxWinInitFunction>(::GetProcAddress(module, "AtlAxWinInit"));
-    get_control =
-        reinterpret_cast<AtlAxGetControlFunction>(::GetProcAddress(module, "AtlAxGetControl"));
-    ready = init != nullptr && get_control != nullptr && init() != FALSE;
-    return ready;
-  }
-};
-
-// Navigates the browser control hosted in `host` to `address`.
-bool Navigate(const AtlHost& atl, HWND host, const std::wstring& address) {
-  if (!atl.ready || address.empty()) return false;
-  IUnknown* control = nullptr;
-  if (FAILED(atl.get_control(host, &control)) || control == nullptr) return false;
-  IWebBrowser2* browser = nullptr;
-  const HRESULT found =
-      control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
-  control->Release();
-  if (FAILED(found) || browser == nullptr) return false;
-  browser->put_Silent(VARIANT_TRUE);  // script errors of the page raise no boxes
-  BSTR url = ::SysAllocStringLen(address.data(), static_cast<UINT>(address.size()));
-  VARIANT empty;
-  ::VariantInit(&empty);
-  const HRESULT navigated = browser->Navigate(url, &empty, &empty, &empty, &empty);
-  ::SysFreeString(url);
-  browser->Release();
-  return SUCCEEDED(navigated);
-}
+std::wstring RowDisplayText(std::u16string_view text) { return W(FirstColumn(text)); }
 
 // Owner of a message box: the foreground window when it is one of ours.
 HWND BoxOwner() {
@@ -107,119 +77,10 @@ HWND BoxOwner() {
   return process == ::GetCurrentProcessId() ? foreground : nullptr;
 }
 
-// A finer system timer while a wait is running, so that waits of tens of
-// milliseconds last what they say.
-class FineTimer {
- public:
-  FineTimer() { ::timeBeginPeriod(1); }
-  ~FineTimer() { ::timeEndPeriod(1); }
-  FineTimer(const FineTimer&) = delete;
-  FineTimer& operator=(const FineTimer&) = delete;
-};
-
-// Runs every message that is waiting for the calling thread.
-void PumpMessages(HWND dialog_window) {
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      ::PostQuitMessage(static_cast<int>(message.wParam));  // for the event wait to see
-      return;
-    }
-    if (dialog_window != nullptr && ::IsDialogMessageW(dialog_window, &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-}
-
-// How a stop reaches a thread started here: an event that its waits wait
-// on. std::stop_callback is not used: with this toolchain's C++ library, a
-// callback still running on the stopping thread while its owner removes it
-// can leave the owner blocked for ever (seen under Wine about once in ten
-// thousand stops), and a close must never hang.
-struct StopSignal {
-  HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::stop_token token;  // the thread's own, set when it starts
-  StopSignal() = default;
-  StopSignal(const StopSignal&) = delete;
-  StopSignal& operator=(const StopSignal&) = delete;
-  ~StopSignal() {
-    if (event != nullptr) ::CloseHandle(event);
-  }
-};
-
-thread_local StopSignal* t_stop_signal = nullptr;
-
-// The signal of the calling thread when `stop` is that thread's own token.
-StopSignal* SignalFor(const std::stop_token& stop) {
-  return t_stop_signal != nullptr && stop == t_stop_signal->token ? t_stop_signal : nullptr;
-}
-
-class Win32Thread final : public Thread {
- public:
-  Win32Thread(std::jthread thread, HANDLE finished, std::shared_ptr<StopSignal> signal,
-              DWORD main_thread)
-      : thread_(std::move(thread)),
-        finished_(finished),
-        signal_(std::move(signal)),
-        main_thread_(main_thread) {}
-  ~Win32Thread() override {
-    Win32Thread::RequestStop();
-    Win32Thread::Join();
-    ::CloseHandle(finished_);
-  }
-
-  void RequestStop() override {
-    thread_.request_stop();  // first, so that a woken wait sees it
-    ::SetEvent(signal_->event);
-  }
-  void Join() override {
-    if (!thread_.joinable()) return;
-    if (::GetCurrentThreadId() == main_thread_) {
-      // Keep answering the thread's calls until it has ended.
-      while (::MsgWaitForMultipleObjectsEx(1, &finished_, INFINITE, QS_ALLINPUT,
-                                           MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0) {
-        PumpMessages(nullptr);
-      }
-    }
-    thread_.join();
-  }
-
- private:
-  std::jthread thread_;
-  HANDLE finished_;
-  std::shared_ptr<StopSignal> signal_;
-  DWORD main_thread_;
-};
-
-// While a thread shows a box: what ends it when the thread is stopped. A
-// timer of the box's own thread looks every few milliseconds, so the box is
-// ended by the thread that owns it, in its own message loop.
-constexpr UINT kBoxStopCheckMs = 20;
-thread_local const std::stop_token* t_box_stop = nullptr;
-thread_local WPARAM t_box_end_command = IDOK;
-
-void CALLBACK CheckBoxStop(HWND, UINT, UINT_PTR, DWORD) {
-  if (t_box_stop == nullptr || !t_box_stop->stop_requested()) return;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND window, LPARAM) -> BOOL {
-        wchar_t class_name[16] = {};
-        ::GetClassNameW(window, class_name, 16);
-        if (std::wstring_view(class_name) == L"#32770") {
-          ::PostMessageW(window, WM_COMMAND, t_box_end_command, 0);
-        }
-        return TRUE;
-      },
-      0);
-}
-
 class Win32Platform final : public Platform {
  public:
   Win32Platform() {
     instance_ = ::GetModuleHandleW(nullptr);
-    if (const char* trace = std::getenv("QUILLMARK_TRACE"); trace != nullptr && *trace != 0) {
-      trace_ = std::fopen(trace, "a");
-    }
     WNDCLASSEXW dispatcher = {};
     dispatcher.cbSize = sizeof dispatcher;
     dispatcher.lpfnWndProc = &Win32Platform::DispatcherProc;
@@ -233,7 +94,6 @@ class Win32Platform final : public Platform {
   ~Win32Platform() override {
     if (window_ != nullptr) ::DestroyWindow(window_);
     if (dispatcher_ != nullptr) ::DestroyWindow(dispatcher_);
-    if (trace_ != nullptr) std::fclose(trace_);
   }
 
   bool Usable() const { return dispatcher_ != nullptr; }
@@ -812,21 +672,11 @@ class Win32Platform final : public Platform {
     }
   }
 
-  // "<ms since start> <what changed>"
-  void Trace(const std::string& line) {
-    if (trace_ == nullptr) return;
-    std::lock_guard lock(trace_mutex_);
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started_);
-    std::fprintf(trace_, "%lld %s\n", static_cast<long long>(elapsed.count()), line.c_str());
-    std::fflush(trace_);
-  }
+  void Trace(const std::string& line) { trace_.Write(line); }
 
   const DWORD main_thread_ = ::GetCurrentThreadId();
   HINSTANCE instance_ = nullptr;
-  std::FILE* trace_ = nullptr;
-  std::mutex trace_mutex_;
-  const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  TraceWriter trace_;
   HWND dispatcher_ = nullptr;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;

@@ -1,0 +1,27 @@
+// The system's browser control, hosted through the AtlAxWin window class of
+// atl.dll (loaded at run time, so the program starts where it is missing).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace qm::win32 {
+
+using AtlAxWinInitFunction = BOOL(WINAPI*)();
+using AtlAxGetControlFunction = HRESULT(WINAPI*)(HWND, IUnknown**);
+
+// The browser control's host, from atl.dll when the system has it.
+struct AtlHost {
+  HMODULE module = nullptr;
+  AtlAxGetControlFunction get_control = nullptr;
+  bool ready = false;
+
+  // Loads atl.dll and starts its window class once; whether the host is usable.
+  bool Load();
+};
+
+// Navigates the browser control hosted in `host` to `address`.
+bool Navigate(const AtlHost& atl, HWND host, const std::wstring& address);
+
+}  // namespace qm::win32
