@@ -51,17 +51,7 @@ class Worker {
   // allocation once the buffer has room.
   void ShowCount(int field, std::u16string_view prefix, std::int64_t value) {
     counter_.assign(prefix);
-    if (value < 0) {
-      counter_ += ToDecimal(value);
-    } else {
-      char16_t digits[20];
-      std::size_t n = 0;
-      do {
-        digits[n++] = static_cast<char16_t>(u'0' + value % 10);
-        value /= 10;
-      } while (value != 0);
-      while (n > 0) counter_ += digits[--n];
-    }
+    AppendDecimal(value, counter_);
     Left(field, counter_);
   }
 

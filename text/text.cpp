@@ -23,7 +23,7 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
   return text;
 }
 
-std::u16string ToDecimal(std::int64_t value) {
+void AppendDecimal(std::int64_t value, std::u16string& out) {
   // Work on the unsigned magnitude so that the most negative value is fine.
   std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)
                                       : static_cast<std::uint64_t>(value);
@@ -33,9 +33,13 @@ std::u16string ToDecimal(std::int64_t value) {
     digits[n++] = static_cast<char16_t>(u'0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  std::u16string out;
   if (value < 0) out += u'-';
   while (n > 0) out += digits[--n];
+}
+
+std::u16string ToDecimal(std::int64_t value) {
+  std::u16string out;
+  AppendDecimal(value, out);
   return out;
 }
 

@@ -21,6 +21,8 @@ std::size_t TrailingSpaces(std::u16string_view text);
 
 // Plain signed decimal: no leading zeros, no spaces, no digit grouping.
 std::u16string ToDecimal(std::int64_t value);
+// The same digits appended to `out` (no allocation once it has room).
+void AppendDecimal(std::int64_t value, std::u16string& out);
 
 // The part of a path after its last "\" or "/" (the whole path if neither).
 std::u16string FileNamePart(std::u16string_view path);
