@@ -1,12 +1,16 @@
 // quillmark-cli: the translation pipeline without a window, for scripts and
 // for checking what the window would put on the clipboard and on disk.
 #include <cerrno>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <new>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include "cli/translate.h"
 #include "pipeline/collect.h"
 #include "text/encoding.h"
 #include "pipeline/files.h"
@@ -32,12 +36,24 @@ constexpr std::string_view kUsage =
     "      the number of items, nothing is written unless --force is given.\n"
     "  quillmark-cli collect FOLDER\n"
     "      List the .pbi files, then the .pb files, lying directly in FOLDER.\n"
+    "  quillmark-cli translate SOURCE DEST --with COMMAND [options]\n"
+    "      Translate every project file of SOURCE (as the window collects them)\n"
+    "      through COMMAND, run by the system shell: it gets a piece's items on\n"
+    "      standard input, one a line (UTF-8), and writes their translations,\n"
+    "      one a line. The results are written into DEST (which may be SOURCE)\n"
+    "      as the window writes them. A piece whose line count comes back\n"
+    "      different is retried item by item.\n"
+    "        --max-chars N   piece size in UTF-16 code units (5000)\n"
+    "        --timeout S     seconds one run of COMMAND may take (120)\n"
+    "        --jobs N        files translated at once (the number of cores)\n"
+    "        --recursive     subfolders too, mirrored under DEST\n"
+    "        --dry-run       write nothing; print a unified diff of the changes\n"
     "  quillmark-cli --help\n"
     "      Show this text.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written,\n"
     "2 on a usage error, 3 when apply refuses a translation whose line count\n"
-    "differs.\n";
+    "differs. translate exits 1 when any file could not be translated or written.\n";
 
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
@@ -194,29 +210,61 @@ int Run(int argc, char** argv) {
   std::vector<std::u16string> operand_list;
   bool force = false;
   std::size_t max_chars = 0;
+  qm::TranslateOptions translate;
+  translate.jobs = std::max(1u, std::thread::hardware_concurrency());
+  bool has_command = false;
   bool options_done = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::u16string& arg = args[i];
     if (options_done || !arg.starts_with(u"--")) {
       operand_list.push_back(arg);
-    } else if (arg == u"--") {
+      continue;
+    }
+    if (arg == u"--") {
       options_done = true;
-    } else if (arg == u"--force" && command == u"apply") {
+      continue;
+    }
+    // "--name value" or "--name=value".
+    const std::size_t equals = arg.find(u'=');
+    const std::u16string option = arg.substr(0, equals);
+    const auto value = [&](std::u16string& out) {
+      if (equals != std::u16string::npos) {
+        out = arg.substr(equals + 1);
+        return true;
+      }
+      if (i + 1 == args.size()) return false;
+      out = args[++i];
+      return true;
+    };
+    const auto count = [&](std::size_t& out) {
+      std::u16string text;
+      if (!value(text) || (out = ParseCount(text)) == 0) {
+        return UsageError(qm::EncodeFileName(option) + " needs a whole number of 1 or more");
+      }
+      return 0;
+    };
+    const bool translating = command == u"translate";
+    if (option == u"--force" && command == u"apply") {
       force = true;
-    } else if ((arg == u"--max-chars" || arg.starts_with(u"--max-chars=")) &&
-               command == u"extract") {
-      std::u16string value;
-      if (arg == u"--max-chars") {
-        if (++i == args.size()) return UsageError("--max-chars needs a number");
-        value = args[i];
-      } else {
-        value = arg.substr(12);
-      }
-      max_chars = ParseCount(value);
-      if (max_chars == 0) {
-        return UsageError("--max-chars needs a whole number of 1 or more, not '" +
-                          qm::EncodeFileName(value) + "'");
-      }
+    } else if (option == u"--max-chars" && command == u"extract") {
+      if (const int error = count(max_chars)) return error;
+    } else if (option == u"--max-chars" && translating) {
+      if (const int error = count(translate.max_chars)) return error;
+    } else if (option == u"--jobs" && translating) {
+      if (const int error = count(translate.jobs)) return error;
+    } else if (option == u"--timeout" && translating) {
+      std::size_t seconds = 0;
+      if (const int error = count(seconds)) return error;
+      translate.timeout = std::chrono::seconds(seconds);
+    } else if (option == u"--with" && translating) {
+      std::u16string text;
+      if (!value(text) || text.empty()) return UsageError("--with needs a command");
+      translate.command = qm::EncodeUtf8(text);
+      has_command = true;
+    } else if (option == u"--recursive" && translating) {
+      translate.recursive = true;
+    } else if (option == u"--dry-run" && translating) {
+      translate.dry_run = true;
     } else {
       return UsageError("unknown option '" + qm::EncodeFileName(arg) + "' for '" + name + "'");
     }
@@ -227,7 +275,14 @@ int Run(int argc, char** argv) {
     return Apply(operand_list[0], operand_list[1], operand_list[2], force);
   }
   if (command == u"collect" && operands == 1) return Collect(operand_list[0]);
-  if (command == u"extract" || command == u"apply" || command == u"collect") {
+  if (command == u"translate" && operands == 2) {
+    if (!has_command) return UsageError("translate needs --with COMMAND");
+    translate.source = operand_list[0];
+    translate.destination = operand_list[1];
+    return qm::TranslateProject(translate);
+  }
+  if (command == u"extract" || command == u"apply" || command == u"collect" ||
+      command == u"translate") {
     return UsageError("wrong number of operands for '" + name + "'");
   }
   return UsageError("unknown command '" + name + "'");

@@ -25,6 +25,7 @@ inline constexpr char16_t kSeparator = u'/';
 struct FolderEntry {
   std::u16string name;
   bool regular_file = false;  // a plain file (after following a link), not a folder, pipe or device
+  bool folder = false;        // a folder itself, not a link to one
 };
 
 // Failures of the program's own checks, beside the system's error codes.
@@ -91,6 +92,9 @@ std::error_code WriteFileAtomically(std::u16string_view path, std::string_view b
 // The prefix and length of the temporary files of WriteFileAtomically.
 inline constexpr std::u16string_view kTemporaryPrefix = u".qm-";
 inline constexpr std::size_t kTemporaryNameLength = 10;
+
+// Creates a folder (mode 0777 less the umask) unless it exists already.
+std::error_code CreateFolder(std::u16string_view folder);
 
 // Makes sure `folder` is a folder that only this user can enter: creates it
 // (mode 0700) when missing, and tightens the mode of one that is ours.

@@ -1,6 +1,7 @@
 // Runs the built quillmark-cli as a user would and checks what it prints,
 // writes and returns.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 namespace qm {
 namespace {
 
+using test::Exists;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
@@ -264,6 +266,142 @@ TEST(Cli, CollectSaysWhenAFolderCannotBeListed) {
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("Permission denied"), std::string::npos) << run.err;
   }
+}
+
+// A project for `translate`: two files at the top, one in a subfolder, one
+// without anything to translate, and translator scripts beside it.
+struct TranslateProject {
+  TempDir dir;
+  std::string source = dir.File("src"), destination = dir.File("dst");
+  TranslateProject() {
+    std::filesystem::create_directories(source + "/sub");
+    std::filesystem::create_directories(destination);
+    WriteBytes(source + "/Main.pb",
+               "; Main window\r\nIf OpenWindow(0, 0, 0, 200, 100, \"Hello there\") ; open it\r\n"
+               "  MessageRequester(\"Info\", \"All saved\")\r\nEndIf\r\n");
+    WriteBytes(source + "/Texts.pbi", "#Title$ = \"My program\" ; the title\n");
+    WriteBytes(source + "/Plain.pb", "x = 1\n");
+    WriteBytes(source + "/sub/Deep.pb", "; deep comment\n");
+  }
+  // Writes an executable script and returns the command that runs it.
+  std::string Script(const std::string& name, const std::string& body) const {
+    const std::string path = dir.File(name);
+    WriteBytes(path, "#!/bin/sh\n" + body + "\n");
+    ::chmod(path.c_str(), 0755);
+    return path;
+  }
+  // What `apply` writes for `file` with its items upper-cased.
+  std::string Upper(const std::string& file) const {
+    const std::string exchange = Cli({"extract", source + "/" + file}).out;
+    std::string upper;
+    for (const char c : exchange) upper += c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    WriteBytes(dir.File("t"), upper);
+    Cli({"apply", source + "/" + file, dir.File("t"), dir.File("expected")});
+    return ReadBytes(dir.File("expected"));
+  }
+};
+
+TEST(CliTranslate, WritesWhatApplyWritesAndRetriesItemByItem) {
+  TranslateProject project;
+  const std::string drops = project.Script(
+      "drop.sh", "tr a-z A-Z > in.$$; n=$(wc -l < in.$$); awk -v n=$n 'NR != 2 || n == 1' in.$$; rm in.$$");
+  for (const std::string& command : {std::string("tr a-z A-Z"), drops}) {
+    SCOPED_TRACE(command);
+    std::filesystem::remove_all(project.destination);
+    std::filesystem::create_directories(project.destination);
+    const CliRun run = Cli({"translate", project.source, project.destination, "--with", command});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    for (const char* file : {"Main.pb", "Texts.pbi"}) {
+      EXPECT_EQ(ReadBytes(project.destination + "/" + file), project.Upper(file)) << file;
+    }
+    // Nothing to translate: the file is copied through as its output bytes.
+    EXPECT_EQ(ReadBytes(project.destination + "/Plain.pb"), "x = 1\r\n");
+    EXPECT_FALSE(Exists(project.destination + "/sub/Deep.pb")) << "not without --recursive";
+    EXPECT_NE(run.err.find("3 files: 2 written, 1 with nothing to translate, 0 failed"),
+              std::string::npos)
+        << run.err;
+  }
+}
+
+TEST(CliTranslate, FailuresArePerFile) {
+  TranslateProject project;
+  // Fails for the file with the title, translates the others.
+  const std::string picky = project.Script(
+      "picky.sh", "in=$(cat); case \"$in\" in *title*) echo 'no titles here' >&2; exit 1;; esac; "
+                  "printf '%s\\n' \"$in\" | tr a-z A-Z");
+  const CliRun run = Cli({"translate", project.source, project.destination, "--with", picky});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(Exists(project.destination + "/Texts.pbi"));
+  EXPECT_EQ(ReadBytes(project.destination + "/Main.pb"), project.Upper("Main.pb"));
+  EXPECT_NE(run.err.find("failed: Texts.pbi: the command exited with 1: no titles here"),
+            std::string::npos)
+      << run.err;
+
+  // A command that hangs, with a child of its own: ended at the time limit,
+  // the child too.
+  const std::string pid_file = project.dir.File("child.pid");
+  const std::string hangs = project.Script(
+      "hangs.sh", "sleep 300 & echo $! > " + pid_file + "; wait");
+  const CliRun hung = Cli({"translate", project.source, project.destination, "--with", hangs,
+                           "--timeout", "1", "--jobs", "1"});
+  EXPECT_EQ(hung.status, 1);
+  EXPECT_NE(hung.err.find("the command ran past the time limit of 1 s and was ended"),
+            std::string::npos)
+      << hung.err;
+  // Gone, or ended and waiting to be reaped by whoever inherited it.
+  const std::string proc = "/proc/" + std::to_string(std::stoi(ReadBytes(pid_file))) + "/stat";
+  const std::string stat = Exists(proc) ? ReadBytes(proc) : std::string();
+  const std::size_t state = stat.rfind(')');
+  EXPECT_TRUE(stat.empty() || (state != std::string::npos && stat.substr(state + 2, 1) == "Z"))
+      << "the command's child still runs: " << stat;
+}
+
+TEST(CliTranslate, ParallelJobsWriteWhatOneJobWrites) {
+  TranslateProject project;
+  for (int i = 0; i < 6; ++i) {
+    WriteBytes(project.source + "/F" + std::to_string(i) + ".pb",
+               "; comment number " + std::to_string(i) + "\nDebug \"text " + std::to_string(i) + "\"\n");
+  }
+  const std::string slow = project.Script("slow.sh", "sleep 0.2; tr a-z A-Z");
+  const std::string one = project.dir.File("one"), four = project.dir.File("four");
+  std::filesystem::create_directories(one);
+  std::filesystem::create_directories(four);
+  ASSERT_EQ(Cli({"translate", project.source, one, "--with", slow, "--jobs", "1"}).status, 0);
+  ASSERT_EQ(Cli({"translate", project.source, four, "--with", slow, "--jobs", "4"}).status, 0);
+  for (const auto& entry : std::filesystem::directory_iterator(one)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_EQ(ReadBytes(four + "/" + name), ReadBytes(one + "/" + name)) << name;
+  }
+}
+
+TEST(CliTranslate, DryRunRecursiveAndInPlace) {
+  TranslateProject project;
+  const std::string before = ReadBytes(project.source + "/Main.pb");
+  const CliRun dry = Cli({"translate", project.source, project.source, "--with", "tr a-z A-Z",
+                          "--recursive", "--dry-run"});
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_EQ(ReadBytes(project.source + "/Main.pb"), before) << "a dry run writes nothing";
+  EXPECT_NE(dry.out.find("--- a/Main.pb\n+++ b/Main.pb\n@@ -1,4 +1,4 @@\n-; Main window\n+; MAIN WINDOW\n"),
+            std::string::npos)
+      << dry.out;
+  EXPECT_NE(dry.out.find("--- a/sub/Deep.pb"), std::string::npos) << dry.out;
+  EXPECT_EQ(dry.out.find("Plain.pb"), std::string::npos) << "no change, no diff";
+
+  const CliRun mirrored = Cli({"translate", project.source, project.destination, "--with",
+                               "tr a-z A-Z", "--recursive"});
+  EXPECT_EQ(mirrored.status, 0) << mirrored.err;
+  EXPECT_EQ(ReadBytes(project.destination + "/sub/Deep.pb"), "; DEEP COMMENT\r\n");
+
+  // DEST = SOURCE: the files are replaced in place.
+  const std::string expected = project.Upper("Main.pb");
+  EXPECT_EQ(Cli({"translate", project.source, project.source, "--with", "tr a-z A-Z"}).status, 0);
+  EXPECT_EQ(ReadBytes(project.source + "/Main.pb"), expected);
+
+  EXPECT_EQ(Cli({"translate", project.source, project.destination}).status, 2) << "no --with";
+  EXPECT_EQ(Cli({"translate", project.dir.File("missing"), project.destination, "--with", "cat"})
+                .status,
+            1);
 }
 
 TEST(Cli, TheSampleProjectTranslates) {

@@ -23,7 +23,7 @@ allowed text text
 allowed platform platform text
 allowed pipeline pipeline platform text
 allowed shell shell pipeline platform text
-allowed cli pipeline platform text
+allowed cli cli pipeline platform text
 if [ "$violations" -ne 0 ]; then
   echo "$violations includes run upward"
   exit 1

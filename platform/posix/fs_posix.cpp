@@ -204,7 +204,13 @@ std::error_code ListFolder(std::u16string_view folder, std::vector<FolderEntry>&
       struct stat st {};
       regular = ::fstatat(dir_fd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
     }
-    entries.push_back({DecodeFileName(name), regular});
+    bool subfolder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      subfolder = ::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                  S_ISDIR(st.st_mode);
+    }
+    entries.push_back({DecodeFileName(name), regular, subfolder});
   }
   const int error = errno;
   ::closedir(dir);
@@ -337,6 +343,12 @@ std::error_code WriteFileAtomically(std::u16string_view path,
 
 std::error_code WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   return WriteFileAtomically(path, [bytes](const ByteSink& sink) { return sink(bytes); });
+}
+
+std::error_code CreateFolder(std::u16string_view folder) {
+  const std::string native = Native(folder);
+  if (::mkdir(native.c_str(), 0777) == 0 || errno == EEXIST) return {};
+  return SystemError(errno);
 }
 
 std::error_code EnsurePrivateFolder(std::u16string_view folder) {

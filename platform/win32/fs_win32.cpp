@@ -127,7 +127,8 @@ std::error_code ListFolder(std::u16string_view folder, std::vector<FolderEntry>&
     if (name == L"." || name == L"..") continue;
     const bool folder_entry = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const bool device = (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
-    entries.push_back({U16(name), !folder_entry && !device});
+    const bool reparse = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entries.push_back({U16(name), !folder_entry && !device, folder_entry && !reparse});
   } while (::FindNextFileW(find, &data));
   const DWORD error = ::GetLastError();
   ::FindClose(find);
@@ -230,6 +231,13 @@ std::error_code WriteFileAtomically(std::u16string_view path,
 
 std::error_code WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   return WriteFileAtomically(path, [bytes](const ByteSink& sink) { return sink(bytes); });
+}
+
+std::error_code CreateFolder(std::u16string_view folder) {
+  if (::CreateDirectoryW(W(folder).c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    return {};
+  }
+  return SystemError(LastError());
 }
 
 std::error_code EnsurePrivateFolder(std::u16string_view folder) {
