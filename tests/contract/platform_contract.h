@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "pipeline/run_state.h"
@@ -33,5 +34,8 @@ class PlatformContract : public testing::TestWithParam<Backend> {
 };
 
 std::string BackendName(const testing::TestParamInfo<Backend>& info);
+
+// How GoogleTest shows a backend in test names and messages.
+inline void PrintTo(const Backend& backend, std::ostream* out) { *out << backend.name; }
 
 }  // namespace qm::contract
