@@ -181,7 +181,8 @@ class Translator {
           texts.emplace_back(answer_lines[0]);
         } else {
           texts.emplace_back(TrimSpaces(item));
-          outcome.notes.push_back("kept \"" + EncodeUtf8(TrimSpaces(item)) + "\": its translation had " +
+          outcome.notes.push_back("kept \"" + EncodeUtf8(TrimSpaces(item)) +
+                                  "\": its translation had " +
                                   std::to_string(CountTranslatedLines(answer_lines)) + " lines");
         }
       }
@@ -222,7 +223,9 @@ class Translator {
       const std::size_t first = changed[k] > kContext ? changed[k] - kContext : 0;
       std::size_t last = changed[k];
       std::size_t j = k;
-      while (j + 1 < changed.size() && changed[j + 1] <= last + 2 * kContext + 1) last = changed[++j];
+      while (j + 1 < changed.size() && changed[j + 1] <= last + 2 * kContext + 1) {
+        last = changed[++j];
+      }
       const std::size_t end = std::min(before.size(), last + kContext + 1);
       const std::string range = std::to_string(first + 1) + "," + std::to_string(end - first);
       out += "@@ -" + range + " +" + range + " @@\n";
@@ -244,18 +247,30 @@ class Translator {
 
 // Progress on standard error: one line that updates itself on a terminal,
 // one line per file elsewhere.
+// The per-file lines come in collection order, whatever order the jobs
+// finish in.
 class Progress {
  public:
-  Progress(std::size_t total, Clock::time_point start)
-      : total_(total), start_(start), terminal_(QM_ISATTY(2) != 0) {}
+  Progress(const std::vector<ProjectFile>& files, const std::vector<Outcome>& outcomes,
+           Clock::time_point start)
+      : files_(files),
+        outcomes_(outcomes),
+        finished_(files.size(), false),
+        total_(files.size()),
+        start_(start),
+        terminal_(QM_ISATTY(2) != 0) {}
 
-  void FileDone(const ProjectFile& file, const Outcome& outcome) {
+  void FileDone(std::size_t index) {
     std::lock_guard lock(mutex_);
     ++done_;
-    items_ += outcome.items;
+    items_ += outcomes_[index].items;
+    finished_[index] = true;
     if (!terminal_) {
-      std::fprintf(stderr, "[%zu/%zu] %s: %s\n", done_, total_, Utf8Name(file.relative).c_str(),
-                   Describe(outcome).c_str());
+      for (; printed_ < total_ && finished_[printed_]; ++printed_) {
+        std::fprintf(stderr, "[%zu/%zu] %s: %s\n", printed_ + 1, total_,
+                     Utf8Name(files_[printed_].relative).c_str(),
+                     Describe(outcomes_[printed_]).c_str());
+      }
       return;
     }
     const double elapsed = Seconds(Clock::now() - start_);
@@ -279,10 +294,13 @@ class Progress {
 
  private:
   std::mutex mutex_;
+  const std::vector<ProjectFile>& files_;
+  const std::vector<Outcome>& outcomes_;
+  std::vector<bool> finished_;
   const std::size_t total_;
   const Clock::time_point start_;
   const bool terminal_;
-  std::size_t done_ = 0;
+  std::size_t done_ = 0, printed_ = 0;
   std::int64_t items_ = 0;
 };
 
@@ -317,16 +335,17 @@ int TranslateProject(const TranslateOptions& options) {
   }
 
   Translator translator(options);
-  Progress progress(files.size(), start);
   std::vector<Outcome> outcomes(files.size());
+  Progress progress(files, outcomes, start);
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     for (std::size_t i = next++; i < files.size(); i = next++) {
       outcomes[i] = translator.Translate(files[i]);
-      progress.FileDone(files[i], outcomes[i]);
+      progress.FileDone(i);
     }
   };
-  const std::size_t jobs = std::clamp<std::size_t>(options.jobs, 1, std::max<std::size_t>(1, files.size()));
+  const std::size_t jobs =
+      std::clamp<std::size_t>(options.jobs, 1, std::max<std::size_t>(1, files.size()));
   std::vector<std::thread> threads;
   for (std::size_t j = 1; j < jobs; ++j) threads.emplace_back(work);
   work();
