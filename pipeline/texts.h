@@ -27,6 +27,20 @@ inline constexpr LanguageTable kLanguageTable = {
     u"",             // 9 caption of ControlsFrame
 };
 
+// The web view, when the translator page cannot be reached (no network, a
+// blocked address): a page of the program's own instead of the engine's
+// error. The page is tried again after every file.
+inline constexpr std::u16string_view kOfflinePage =
+    u"<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Quillmark</title></head>"
+    u"<body style=\"font-family: sans-serif; margin: 2em; max-width: 40em; color: #333\">"
+    u"<h2>The translator page could not be reached</h2>"
+    u"<p>Quillmark shows an online translator here, and this computer cannot reach it just "
+    u"now: there may be no network, or the address may be blocked.</p>"
+    u"<p>Any translator works the same way. Open one in your browser, or in a program of your "
+    u"own, paste what Quillmark has put on the clipboard, and copy the translation back: "
+    u"Quillmark notices it and asks you to confirm it.</p>"
+    u"<p>The page is tried again after each file.</p></body></html>";
+
 // Field 1 blinks the state between these, half a second on, half off.
 inline constexpr std::u16string_view kBlinkOpen = u"<<<  ";
 inline constexpr std::u16string_view kBlinkClose = u"  >>>";

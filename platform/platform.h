@@ -36,6 +36,7 @@ struct ControlSpec {
   std::u16string caption;  // button label, field text, frame caption, list header, web address
   int column_width = 0;    // list views: width of the one column
   bool tab_stop = false;
+  std::u16string fallback = {};  // web views: the page (HTML) shown when the address fails to load
 };
 
 // Everything a backend needs to build the main window.

@@ -57,8 +57,10 @@ WindowLayout MainWindowLayout(const std::array<std::u16string, kLanguageTextCoun
     std::u16string caption(row.caption == kAddress ? translator_address
                                                    : text[static_cast<std::size_t>(row.caption)]);
     if (row.kind == ControlKind::ListView) caption = Header(caption);
+    std::u16string fallback(row.kind == ControlKind::WebView ? kOfflinePage : u"");
     layout.controls.push_back({row.name, row.kind, row.x, row.y, row.width, row.height,
-                               std::move(caption), row.column_width, row.tab_stop});
+                               std::move(caption), row.column_width, row.tab_stop,
+                               std::move(fallback)});
   }
   return layout;
 }

@@ -486,6 +486,10 @@ class GtkPlatform final : public Platform {
                                                  "settings", settings, nullptr));
         g_object_unref(context);  // the view keeps it
         g_object_unref(settings);
+        if (!item.fallback.empty()) {
+          offline_page_ = Utf8(item.fallback);
+          g_signal_connect(web, "load-failed", G_CALLBACK(&GtkPlatform::OnLoadFailed), this);
+        }
         if (!caption.empty()) webkit_web_view_load_uri(WEBKIT_WEB_VIEW(web), caption.c_str());
         return {item.kind, web, web, nullptr};
       }
@@ -690,6 +694,22 @@ class GtkPlatform final : public Platform {
     return TRUE;
   }
 
+  // The translator page could not be loaded: the program's own page
+  // instead of the engine's error. A load stopped for another load (a
+  // reset, a click) is no failure.
+  static gboolean OnLoadFailed(WebKitWebView* web, WebKitLoadEvent, gchar* uri, GError* error,
+                               gpointer self) {
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+        g_error_matches(error, WEBKIT_POLICY_ERROR,
+                        WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) {
+      return FALSE;
+    }
+    auto* platform = static_cast<GtkPlatform*>(self);
+    platform->Trace(std::string("web view offline page (") + error->message + ")");
+    webkit_web_view_load_alternate_html(web, platform->offline_page_.c_str(), uri, nullptr);
+    return TRUE;
+  }
+
   static void OnClicked(GtkButton*, gpointer data) {
     auto* target = static_cast<ClickTarget*>(data);
     target->platform->events_.push_back({Event::Kind::ControlEvent, target->id});
@@ -707,6 +727,7 @@ class GtkPlatform final : public Platform {
 
   const std::thread::id main_thread_ = std::this_thread::get_id();
   TraceWriter trace_;
+  std::string offline_page_;  // shown when the web view's address fails to load
   GtkWidget* window_ = nullptr;
   bool closing_ = false;
   std::vector<Control> controls_;  // id = index + 1
