@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/console.h"
 #include "cli/translate.h"
 #include "pipeline/collect.h"
 #include "text/encoding.h"
@@ -71,7 +72,7 @@ std::string Reason(const std::error_code& error) {
 void PrintError(std::string_view action, std::u16string_view path,
                 const std::error_code& error) {
   const std::string shown = qm::EncodeFileName(path);
-  std::fprintf(stderr, "quillmark-cli: cannot %.*s '%s': %s\n", static_cast<int>(action.size()),
+  qm::ErrorOut("quillmark-cli: cannot %.*s '%s': %s\n", static_cast<int>(action.size()),
                action.data(), shown.c_str(), Reason(error).c_str());
 }
 
@@ -79,7 +80,7 @@ int WriteStdout(std::string_view bytes) {
   if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
       std::fflush(stdout) != 0) {
     const int code = errno;
-    std::fprintf(stderr, "quillmark-cli: cannot write to standard output: %s\n",
+    qm::ErrorOut("quillmark-cli: cannot write to standard output: %s\n",
                  Reason(qm::fs::SystemError(code)).c_str());
     return kFailure;
   }
@@ -130,8 +131,7 @@ int Apply(const std::u16string& file, const std::u16string& translation_file,
     items += static_cast<std::size_t>(lines.ItemCount(i));
   }
   if (returned != items && !force) {
-    std::fprintf(stderr,
-                 "quillmark-cli: '%s' has %zu lines for the %zu items of '%s'; lines after a "
+    qm::ErrorOut("quillmark-cli: '%s' has %zu lines for the %zu items of '%s'; lines after a "
                  "missing or extra one would land in the wrong places (--force writes anyway)\n",
                  qm::EncodeFileName(translation_file).c_str(), returned, items,
                  qm::EncodeFileName(file).c_str());
@@ -144,7 +144,7 @@ int Apply(const std::u16string& file, const std::u16string& translation_file,
     if (reason.empty()) {
       PrintError("write", output, error);
     } else {
-      std::fprintf(stderr, "quillmark-cli: cannot write: %s\n", qm::EncodeUtf8(reason).c_str());
+      qm::ErrorOut("quillmark-cli: cannot write: %s\n", qm::EncodeUtf8(reason).c_str());
     }
     return kFailure;
   }
@@ -177,7 +177,7 @@ std::size_t ParseCount(std::u16string_view text) {
 }
 
 int UsageError(std::string_view problem) {
-  std::fprintf(stderr, "quillmark-cli: %.*s\n\n%.*s", static_cast<int>(problem.size()),
+  qm::ErrorOut("quillmark-cli: %.*s\n\n%.*s", static_cast<int>(problem.size()),
                problem.data(), static_cast<int>(kUsage.size()), kUsage.data());
   return kUsageError;
 }
@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {
     // Nothing is written half: outputs are replaced only once complete.
-    std::fprintf(stderr, "quillmark-cli: not enough memory: the file is too large\n");
+    qm::ErrorOut("quillmark-cli: not enough memory: the file is too large\n");
     return kFailure;
   }
 }

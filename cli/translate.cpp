@@ -1,5 +1,7 @@
 #include "cli/translate.h"
 
+#include "cli/console.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -267,7 +269,7 @@ class Progress {
     finished_[index] = true;
     if (!terminal_) {
       for (; printed_ < total_ && finished_[printed_]; ++printed_) {
-        std::fprintf(stderr, "[%zu/%zu] %s: %s\n", printed_ + 1, total_,
+        ErrorOut("[%zu/%zu] %s: %s\n", printed_ + 1, total_,
                      Utf8Name(files_[printed_].relative).c_str(),
                      Describe(outcomes_[printed_]).c_str());
       }
@@ -275,10 +277,9 @@ class Progress {
     }
     const double elapsed = Seconds(Clock::now() - start_);
     const double eta = elapsed / static_cast<double>(done_) * static_cast<double>(total_ - done_);
-    std::fprintf(stderr, "\r\033[K%zu/%zu files, %lld items, %.0f s, about %.0f s left", done_,
+    ErrorOut("\r\033[K%zu/%zu files, %lld items, %.0f s, about %.0f s left", done_,
                  total_, static_cast<long long>(items_), elapsed, eta);
-    if (done_ == total_) std::fputc('\n', stderr);
-    std::fflush(stderr);
+    if (done_ == total_) ErrorOut("\n");
   }
 
   static std::string Describe(const Outcome& outcome) {
@@ -311,7 +312,7 @@ int TranslateProject(const TranslateOptions& options) {
   const std::u16string source = WithoutTrailingSeparators(options.source);
   std::vector<fs::FolderEntry> probe;
   if (const std::error_code error = fs::ListFolder(source, probe)) {
-    std::fprintf(stderr, "quillmark-cli: cannot list '%s': %s\n", Utf8Name(source).c_str(),
+    ErrorOut("quillmark-cli: cannot list '%s': %s\n", Utf8Name(source).c_str(),
                  EncodeUtf8(fs::ErrorText(error)).c_str());
     return 1;
   }
@@ -369,22 +370,21 @@ int TranslateProject(const TranslateOptions& options) {
       case Outcome::Status::Failed: ++failed; break;
     }
     for (const std::string& note : o.notes) {
-      std::fprintf(stderr, "%s: %s\n", Utf8Name(files[i].relative).c_str(), note.c_str());
+      ErrorOut("%s: %s\n", Utf8Name(files[i].relative).c_str(), note.c_str());
     }
   }
   if (!diffs.empty()) std::fwrite(diffs.data(), 1, diffs.size(), stdout);
   std::fflush(stdout);
   const char* verb = options.dry_run ? "would be written" : "written";
-  std::fprintf(stderr, "%zu files: %zu %s, %zu with nothing to translate, %zu failed\n",
+  ErrorOut("%zu files: %zu %s, %zu with nothing to translate, %zu failed\n",
                files.size(), written, verb, unchanged, failed);
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (outcomes[i].status == Outcome::Status::Failed) {
-      std::fprintf(stderr, "  failed: %s: %s\n", Utf8Name(files[i].relative).c_str(),
+      ErrorOut("  failed: %s: %s\n", Utf8Name(files[i].relative).c_str(),
                    outcomes[i].reason.c_str());
     }
   }
-  std::fprintf(stderr,
-               "%lld items translated, %lld kept their text (a translation refused or missing)\n"
+  ErrorOut("%lld items translated, %lld kept their text (a translation refused or missing)\n"
                "time: %.2f s in the command and %.2f s in Quillmark (summed over the jobs), "
                "%.2f s from start to end\n",
                static_cast<long long>(translated), static_cast<long long>(kept), Seconds(in_command),

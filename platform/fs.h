@@ -120,6 +120,10 @@ std::vector<std::u16string> CommandLine(int argc, char** argv);
 // Standard output passes bytes through unchanged (no CR LF translation).
 void UseBinaryStandardOutput();
 
+// Writes UTF-8 text to standard error: as UTF-16 to a Windows console (so it
+// reads right whatever the console's code page), as the bytes elsewhere.
+void WriteStandardError(std::string_view utf8);
+
 // Joins a folder and a file name with exactly one separator between them
 // (an empty folder gives the bare name).
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);

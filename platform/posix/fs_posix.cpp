@@ -423,4 +423,9 @@ std::vector<std::u16string> CommandLine(int argc, char** argv) {
 
 void UseBinaryStandardOutput() {}
 
+void WriteStandardError(std::string_view utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+  std::fflush(stderr);
+}
+
 }  // namespace qm::fs

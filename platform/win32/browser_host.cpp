@@ -2,6 +2,7 @@
 
 #include <exdisp.h>
 #include <ole2.h>
+#include <urlmon.h>
 
 // Symbols looked up at run time are cast from FARPROC.
 #pragma GCC diagnostic ignored "-Wcast-function-type"
@@ -18,6 +19,31 @@ bool AtlHost::Load() {
       reinterpret_cast<AtlAxGetControlFunction>(::GetProcAddress(module, "AtlAxGetControl"));
   ready = init != nullptr && get_control != nullptr && init() != FALSE;
   return ready;
+}
+
+void PrepareBrowserControl() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return;
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER,
+                        L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\"
+                        L"FEATURE_BROWSER_EMULATION",
+                        0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    const DWORD mode = 11001;  // the newest document mode, standards or not
+    ::RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),
+                     sizeof mode);
+    ::RegCloseKey(key);
+  }
+  ::CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE);
 }
 
 bool Navigate(const AtlHost& atl, HWND host, const std::wstring& address) {

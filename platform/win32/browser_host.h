@@ -21,6 +21,12 @@ struct AtlHost {
   bool Load();
 };
 
+// Before the control is made: asks for the newest document mode for this
+// program (FEATURE_BROWSER_EMULATION under HKCU, 11001; without it the
+// control renders in its oldest mode and the translator page breaks), and
+// switches off the click sound of every navigation.
+void PrepareBrowserControl();
+
 // Navigates the browser control hosted in `host` to `address`.
 bool Navigate(const AtlHost& atl, HWND host, const std::wstring& address);
 

@@ -15,7 +15,21 @@
 namespace qm::fs {
 namespace {
 
-std::wstring W(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+// A path as the system takes it. An absolute path long enough to run into
+// MAX_PATH gets the \\?\ prefix, which lifts the limit (with "/" turned into
+// "\", as that form takes the path as it stands); others stay as they are.
+std::wstring W(std::u16string_view path) {
+  std::wstring out(path.begin(), path.end());
+  constexpr std::size_t kShortEnough = 240;  // room for a file name within MAX_PATH
+  if (out.size() < kShortEnough || out.starts_with(L"\\\\?\\")) return out;
+  for (wchar_t& c : out) {
+    if (c == L'/') c = L'\\';
+  }
+  if (out.size() >= 3 && out[1] == L':' && out[2] == L'\\') return L"\\\\?\\" + out;
+  if (out.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + out.substr(2);
+  return out;
+}
+
 std::u16string U16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
 
 class Handle {
@@ -305,5 +319,20 @@ std::vector<std::u16string> CommandLine(int, char**) {
 }
 
 void UseBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
+
+void WriteStandardError(std::string_view utf8) {
+  HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (error != nullptr && error != INVALID_HANDLE_VALUE && ::GetConsoleMode(error, &mode)) {
+    const std::u16string text = DecodeUtf8(utf8);
+    DWORD written = 0;
+    ::WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return;
+  }
+  std::fflush(stderr);
+  _setmode(_fileno(stderr), _O_BINARY);
+  std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+  std::fflush(stderr);
+}
 
 }  // namespace qm::fs

@@ -498,6 +498,7 @@ class Win32Platform final : public Platform {
           // No browser host on this system: an empty area where the page would be.
           return make(WS_EX_CLIENTEDGE, WC_STATICW, L"", 0);
         }
+        win32::PrepareBrowserControl();
         HWND host = make(0, L"AtlAxWin", L"Shell.Explorer.1", 0);
         if (host != nullptr) Navigate(atl_, host, caption);
         return host;
@@ -597,6 +598,9 @@ class Win32Platform final : public Platform {
     const std::wstring body = W(text);
     Trace(std::string((type & MB_YESNO) != 0 ? "question " : "message ") +
           EncodeUtf8(title));
+    // A box without an owner comes to the front: the user may be in the
+    // browser, and a box of a background program only flashes in the taskbar.
+    if (BoxOwner() == nullptr) type |= MB_SETFOREGROUND | MB_TOPMOST;
     if (calls_.OnMain()) return ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
     if (stop.stop_requested()) return 0;
     t_box_stop = &stop;

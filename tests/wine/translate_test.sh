@@ -30,6 +30,17 @@ for file in Main.pb Strings.pbi; do
 done
 echo "translate through cmd.exe wrote what apply writes"
 
+# A destination deeper than MAX_PATH.
+deep=dst
+for level in 1 2 3 4 5 6; do deep="$deep/folder-of-level-$level-with-a-rather-long-name-to-pass-max-path"; done
+mkdir -p "$work/$deep"
+windeep="$win\\$(echo "$deep" | tr '/' '\\')"
+[ "${#windeep}" -gt 300 ] || fail "the deep path is only ${#windeep} characters"
+"$wine" "$cli" translate "$win\\src" "$windeep" --with "$win\\upper.exe" 2> "$work/err" \
+  || fail "translate into a ${#windeep}-character path failed: $(cat "$work/err")"
+cmp "$work/$deep/Main.pb" "$work/dst/Main.pb" || fail "the file in the deep folder differs"
+echo "written into a folder of ${#windeep} characters"
+
 set +e
 "$wine" "$cli" translate "$win\\src" "$win\\dst" --with "$win\\upper.exe refused" 2> "$work/err"
 rc=$?
@@ -38,3 +49,9 @@ set -e
 tr -d '\r' < "$work/err" | grep -q "failed: Main.pb: the command exited with 1: refused" \
   || fail "the failure is not reported: $(cat "$work/err")"
 echo "a failing translator fails its files, with its own words"
+
+# Messages name files in UTF-8 when they are redirected (on a console they
+# go out as UTF-16).
+"$wine" "$cli" extract "$win\\Größe.pb" 2> "$work/err" && fail "extract of a missing file succeeded"
+grep -q "cannot read 'C:.*Größe.pb'" "$work/err" || fail "the message is not UTF-8: $(cat "$work/err")"
+echo "messages are UTF-8 when redirected"

@@ -69,6 +69,13 @@ probe geometry > "$work/geometry"
 cat "$work/geometry"
 expect "outer top-left" "$(awk '$1 == "outer" {print $2, $3}' "$work/geometry")" "210 10"
 expect "client size" "$(awk '$1 == "client" {print $4, $5}' "$work/geometry")" "1291 807"
+# The browser control is asked for its newest document mode, and paths
+# beyond MAX_PATH are allowed by the manifest.
+emulation=$("$wine" reg query \
+  'HKCU\Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION' \
+  /v "$(basename "$quillmark")" 2>/dev/null | tr -d '\r' | awk '$1 == "'"$(basename "$quillmark")"'" {print $3}')
+expect "browser emulation" "$emulation" "0x2af9"
+grep -q 'longPathAware' "$quillmark" || fail "the manifest does not declare longPathAware"
 expect "frame" "$(grep '^maximizebox' "$work/geometry")" "maximizebox 0 sizingborder 0 minimizebox 1"
 expect "status bar parts" "$(awk '$1 == "parts" {$1 = ""; print substr($0, 2)}' "$work/geometry")" \
   "200 500 891 1041 1191"
