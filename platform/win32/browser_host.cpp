@@ -46,6 +46,27 @@ void PrepareBrowserControl() {
   ::CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE);
 }
 
+bool TranslateBrowserKey(const MSG& message, HWND host, IOleInPlaceActiveObject* object) {
+  if (object == nullptr || host == nullptr) return false;
+  if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+  if (message.hwnd != host && !::IsChild(host, message.hwnd)) return false;
+  MSG copy = message;
+  return object->TranslateAccelerator(&copy) == S_OK;
+}
+
+IOleInPlaceActiveObject* ActiveObjectOf(const AtlHost& atl, HWND host) {
+  if (!atl.ready || host == nullptr) return nullptr;
+  IUnknown* control = nullptr;
+  if (FAILED(atl.get_control(host, &control)) || control == nullptr) return nullptr;
+  IOleInPlaceActiveObject* object = nullptr;
+  if (FAILED(control->QueryInterface(IID_IOleInPlaceActiveObject,
+                                     reinterpret_cast<void**>(&object)))) {
+    object = nullptr;
+  }
+  control->Release();
+  return object;
+}
+
 bool Navigate(const AtlHost& atl, HWND host, const std::wstring& address) {
   if (!atl.ready || address.empty()) return false;
   IUnknown* control = nullptr;

@@ -180,6 +180,7 @@ class Win32Platform final : public Platform {
         events_.push_back({Event::Kind::CloseRequest, 1});
         break;
       }
+      if (OfferToBrowser(message)) continue;
       if (window_ != nullptr && ::IsDialogMessageW(window_, &message)) continue;
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
@@ -187,6 +188,18 @@ class Win32Platform final : public Platform {
     const Event event = events_.front();
     events_.pop_front();
     return event;
+  }
+
+  // A key typed in the translator page goes to the page first.
+  bool OfferToBrowser(const MSG& message) {
+    if (browser_host_ == nullptr || message.message < WM_KEYFIRST ||
+        message.message > WM_KEYLAST) {
+      return false;
+    }
+    IOleInPlaceActiveObject* object = win32::ActiveObjectOf(atl_, browser_host_);
+    const bool taken = win32::TranslateBrowserKey(message, browser_host_, object);
+    if (object != nullptr) object->Release();
+    return taken;
   }
 
   void CloseWindow(ControlId window) override {
@@ -501,6 +514,7 @@ class Win32Platform final : public Platform {
         win32::PrepareBrowserControl();
         HWND host = make(0, L"AtlAxWin", L"Shell.Explorer.1", 0);
         if (host != nullptr) Navigate(atl_, host, caption);
+        browser_host_ = host;
         return host;
       }
       case ControlKind::Frame:
@@ -689,6 +703,7 @@ class Win32Platform final : public Platform {
   std::vector<Control> controls_;  // id = index + 1
   std::deque<Event> events_;
   AtlHost atl_;
+  HWND browser_host_ = nullptr;  // the translator page's host window
   // The clipboard's sequence number when a poll last found it equal to the
   // text it was given (main thread only; 0: none).
   DWORD same_sequence_ = 0;
