@@ -52,6 +52,9 @@ inline constexpr std::u16string_view kSourceChooserTitle =
     u"Select a Source Path For Quillmark Project";
 inline constexpr std::u16string_view kDestinationChooserTitle =
     u"Select a Destination  Path For Quillmark Project";
+// The chooser's note when the path typed into it is not a folder (it stays open).
+inline constexpr std::u16string_view kNotAFolderNote =
+    u"This is not a folder. Type the path of a folder, or pick one in the tree.";
 inline constexpr std::u16string_view kSourceErrorTitle = u"Source Error";
 inline constexpr std::u16string_view kSourceErrorText = u"Please Select a Project Source Folder";
 inline constexpr std::u16string_view kDestinationErrorTitle = u"Desitnation Error";

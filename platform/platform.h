@@ -46,6 +46,8 @@ struct WindowLayout {
   std::u16string title;
   std::vector<int> status_field_widths;  // the status bar along the bottom edge
   std::vector<ControlSpec> controls;     // in creation order (and tab order)
+  // The folder chooser's note when a typed path is not a folder.
+  std::u16string not_a_folder;
 };
 
 // What BuildMainWindow created: 0 for anything that could not be made.

@@ -53,6 +53,7 @@ WindowLayout MainWindowLayout(const std::array<std::u16string, kLanguageTextCoun
   layout.client_height = 807;
   layout.title = text[0];
   layout.status_field_widths.assign(kStatusFieldWidths.begin(), kStatusFieldWidths.end());
+  layout.not_a_folder = kNotAFolderNote;
   for (const ControlRow& row : kControls) {
     std::u16string caption(row.caption == kAddress ? translator_address
                                                    : text[static_cast<std::size_t>(row.caption)]);

@@ -103,6 +103,7 @@ class Win32Platform final : public Platform {
   BuiltWindow BuildMainWindow(const WindowLayout& layout) override {
     BuiltWindow built;
     if (!calls_.OnMain() || window_ != nullptr) return built;
+    not_a_folder_ = layout.not_a_folder;
     WNDCLASSEXW window_class = {};
     window_class.cbSize = sizeof window_class;
     window_class.lpfnWndProc = &Win32Platform::WindowProc;
@@ -312,14 +313,21 @@ class Win32Platform final : public Platform {
       BROWSEINFOW info = {};
       info.hwndOwner = window_;
       info.lpszTitle = title.c_str();
-      info.ulFlags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+      // Only folders of the file system can be chosen ("This PC" or a network
+      // node has no path), and a typed path that is not a folder keeps the
+      // chooser open with a note instead of returning what is highlighted.
+      info.ulFlags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE | BIF_RETURNONLYFSDIRS | BIF_VALIDATE;
       info.lpfn = &Win32Platform::BrowseCallback;
-      info.lParam = reinterpret_cast<LPARAM>(start.c_str());
+      BrowseContext context{start, not_a_folder_};
+      info.lParam = reinterpret_cast<LPARAM>(&context);
       std::u16string folder;
       if (PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info)) {
-        wchar_t path[MAX_PATH] = {};
-        if (::SHGetPathFromIDListW(chosen, path) && path[0] != 0) {
-          folder = U16(path);
+        // Read without the MAX_PATH limit.
+        std::wstring path(32768, L'\0');
+        if (::SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()),
+                                    GPFIDL_DEFAULT) &&
+            path[0] != 0) {
+          folder = U16(path.c_str());
           if (folder.back() != u'\\') folder += u'\\';
         }
         ::CoTaskMemFree(chosen);
@@ -630,9 +638,23 @@ class Win32Platform final : public Platform {
 
   // --- Window procedures ---
 
-  static int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
-    if (message == BFFM_INITIALIZED && data != 0) {
-      ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
+  struct BrowseContext {
+    const std::wstring& start;
+    const std::u16string& not_a_folder;
+  };
+
+  static int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM value, LPARAM data) {
+    const auto* context = reinterpret_cast<const BrowseContext*>(data);
+    if (message == BFFM_INITIALIZED && !context->start.empty()) {
+      ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE,
+                     reinterpret_cast<LPARAM>(context->start.c_str()));
+    }
+    if (message == BFFM_VALIDATEFAILEDW) {
+      // The typed text is not a folder: say so, and keep the chooser open.
+      const std::wstring typed = reinterpret_cast<const wchar_t*>(value);
+      const std::wstring note = W(u"\"" + U16(typed) + u"\"\n" + context->not_a_folder);
+      ::MessageBoxW(dialog, note.c_str(), L"Quillmark", MB_OK | MB_ICONWARNING);
+      return 1;
     }
     return 0;
   }
@@ -704,6 +726,7 @@ class Win32Platform final : public Platform {
   std::deque<Event> events_;
   AtlHost atl_;
   HWND browser_host_ = nullptr;  // the translator page's host window
+  std::u16string not_a_folder_;  // the chooser's note for a typed path that is no folder
   // The clipboard's sequence number when a poll last found it equal to the
   // text it was given (main thread only; 0: none).
   DWORD same_sequence_ = 0;

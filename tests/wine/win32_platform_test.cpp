@@ -139,6 +139,10 @@ TEST_F(Win32PlatformTest, TheYesNoBoxHasTheDefaultItIsGiven) {
       ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(box, nullptr), &info));
     }
     EXPECT_EQ(::GetDlgCtrlID(info.hwndFocus), default_id);
+    // A box without an owner (the program is not in front) comes to the front.
+    if (::GetWindow(box, GW_OWNER) == nullptr) {
+      EXPECT_NE(::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    }
     ::PostMessageW(box, WM_COMMAND, default_id, 0);
     thread->Join();
     EXPECT_EQ(answer.load(), wanted == DefaultButton::No ? Answer::No : Answer::Yes);
