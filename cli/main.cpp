@@ -13,6 +13,7 @@
 #include "cli/console.h"
 #include "cli/translate.h"
 #include "pipeline/collect.h"
+#include "qm_version.h"
 #include "text/encoding.h"
 #include "pipeline/files.h"
 #include "pipeline/source_lines.h"
@@ -51,6 +52,8 @@ constexpr std::string_view kUsage =
     "        --dry-run       write nothing; print a unified diff of the changes\n"
     "  quillmark-cli --help\n"
     "      Show this text.\n"
+    "  quillmark-cli --version\n"
+    "      Show the version.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written,\n"
     "2 on a usage error, 3 when apply refuses a translation whose line count\n"
@@ -202,6 +205,9 @@ int Run(int argc, char** argv) {
   if (!args.empty()) args.erase(args.begin());
   if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
     return WriteStdout(kUsage);
+  }
+  if (args.size() == 1 && args[0] == u"--version") {
+    return WriteStdout("quillmark-cli " QM_VERSION "\n");
   }
   if (args.empty()) return UsageError("no command given");
   const std::u16string& command = args[0];

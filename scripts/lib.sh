@@ -27,6 +27,8 @@ BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev 
 # What the GUI tests drive the program with: a virtual display, input and
 # clipboard tools, window geometry and screenshots.
 GUI_TEST_PACKAGES=(xvfb xauth xdotool xclip x11-utils imagemagick)
+# What the packages are made and checked with.
+PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream zip unzip)
 # The offline translator the tests of `quillmark-cli translate` use.
 TRANSLATOR_PACKAGES=(apertium apertium-eng-spa)
 # What bench/run times and measures with.
