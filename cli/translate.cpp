@@ -133,7 +133,8 @@ class Translator {
       outcome.reason = "cannot run the command: " + EncodeUtf8(fs::ErrorText(result.error));
     } else if (result.timed_out) {
       outcome.reason = "the command ran past the time limit of " +
-                       std::to_string(options_.timeout.count()) + " s and was ended";
+                       std::to_string(options_.timeout.count()) +
+                       " s (or left a program running that holds its output) and was ended";
     } else if (result.exit_code != 0) {
       outcome.reason = "the command " +
                        (result.exit_code < 0 ? std::string("was killed")
@@ -156,8 +157,10 @@ class Translator {
     outcome.items = lines.Extract();
     const std::u16string exchange = BuildExchangeText(lines);
 
-    // One translated text per item, in exchange order.
+    // One translated text per item, in exchange order; an item whose
+    // translation could not be used keeps its own text and counts as kept.
     std::vector<std::u16string> texts;
+    std::int64_t kept_by_retry = 0;
     texts.reserve(static_cast<std::size_t>(outcome.items));
     for (const std::u16string_view piece : ExchangePieces(exchange, options_.max_chars)) {
       const std::vector<std::u16string_view> items = ItemsOf(piece);
@@ -183,6 +186,7 @@ class Translator {
           texts.emplace_back(answer_lines[0]);
         } else {
           texts.emplace_back(TrimSpaces(item));
+          ++kept_by_retry;
           outcome.notes.push_back("kept \"" + EncodeUtf8(TrimSpaces(item)) +
                                   "\": its translation had " +
                                   std::to_string(CountTranslatedLines(answer_lines)) + " lines");
@@ -205,8 +209,8 @@ class Translator {
         return;
       }
     }
-    outcome.translated = spliced.replaced;
-    outcome.kept = spliced.kept;
+    outcome.translated = spliced.replaced - kept_by_retry;
+    outcome.kept = spliced.kept + kept_by_retry;
     outcome.status = outcome.items == 0 ? Outcome::Status::Unchanged : Outcome::Status::Written;
   }
 
@@ -314,6 +318,12 @@ int TranslateProject(const TranslateOptions& options) {
   if (const std::error_code error = fs::ListFolder(source, probe)) {
     ErrorOut("quillmark-cli: cannot list '%s': %s\n", Utf8Name(source).c_str(),
                  EncodeUtf8(fs::ErrorText(error)).c_str());
+    return 1;
+  }
+  // A destination that is not there fails once, before any translation.
+  if (const std::error_code error = fs::ListFolder(options.destination, probe)) {
+    ErrorOut("quillmark-cli: cannot write into '%s': %s\n", Utf8Name(options.destination).c_str(),
+             EncodeUtf8(fs::ErrorText(error)).c_str());
     return 1;
   }
   std::vector<ProjectFile> files;

@@ -346,7 +346,7 @@ TEST(CliTranslate, FailuresArePerFile) {
   const CliRun hung = Cli({"translate", project.source, project.destination, "--with", hangs,
                            "--timeout", "1", "--jobs", "1"});
   EXPECT_EQ(hung.status, 1);
-  EXPECT_NE(hung.err.find("the command ran past the time limit of 1 s and was ended"),
+  EXPECT_NE(hung.err.find("the command ran past the time limit of 1 s"),
             std::string::npos)
       << hung.err;
   // Gone, or ended and waiting to be reaped by whoever inherited it.
@@ -399,6 +399,21 @@ TEST(CliTranslate, DryRunRecursiveAndInPlace) {
   EXPECT_EQ(ReadBytes(project.source + "/Main.pb"), expected);
 
   EXPECT_EQ(Cli({"translate", project.source, project.destination}).status, 2) << "no --with";
+  // A destination that is not there fails at once, naming it, before any
+  // translator runs.
+  const CliRun nowhere = Cli({"translate", project.source, project.dir.File("nowhere"), "--with",
+                              "touch " + project.dir.File("ran")});
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_NE(nowhere.err.find("cannot write into '" + project.dir.File("nowhere") + "'"),
+            std::string::npos)
+      << nowhere.err;
+  EXPECT_FALSE(Exists(project.dir.File("ran")));
+  // A translator that answers nothing: every item keeps its text, and the
+  // summary says so.
+  const CliRun silent = Cli({"translate", project.source, project.destination, "--with", "true"});
+  EXPECT_EQ(silent.status, 0) << silent.err;
+  EXPECT_NE(silent.err.find("0 items translated, 7 kept their text"), std::string::npos)
+      << silent.err;
   EXPECT_EQ(Cli({"translate", project.dir.File("missing"), project.destination, "--with", "cat"})
                 .status,
             1);
