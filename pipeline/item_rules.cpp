@@ -85,6 +85,33 @@ bool IsFileName(std::u16string_view t) {
   return true;
 }
 
+// "Shell.Application", "customers.sqlite", "WScript.Shell": names joined by
+// dots, ASCII letters, digits and "_" only (COM ProgIDs, file names whose
+// extension is longer than five letters).
+bool IsDottedName(std::u16string_view t) {
+  bool dot = false;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == u'.') {
+      if (i == 0 || i + 1 == t.size() || t[i + 1] == u'.') return false;
+      dot = true;
+    } else if (!IsWordChar(t[i])) {
+      return false;
+    }
+  }
+  return dot;
+}
+
+// "en-US", "de-CH", "pt-BR": a language and a country.
+bool IsLocaleCode(std::u16string_view t) {
+  if (t.size() != 5 && t.size() != 6) return false;
+  const std::size_t dash = t.size() - 3;
+  if (t[dash] != u'-') return false;
+  for (std::size_t i = 0; i < dash; ++i) {
+    if (!IsAsciiLower(t[i])) return false;
+  }
+  return IsAsciiUpper(t[dash + 1]) && IsAsciiUpper(t[dash + 2]);
+}
+
 // "https://…", "www.…", "name@host.tld".
 bool IsAddress(std::u16string_view t) {
   if (Contains(t, u"://")) return true;
@@ -142,6 +169,7 @@ bool IsSql(std::u16string_view t) {
   static constexpr std::array<std::u16string_view, 8> kClauses = {
       u"FROM", u"INTO", u"SET", u"TABLE", u"WHERE", u"VALUES", u"INDEX", u"VIEW"};
   bool first = true;
+  bool pragma = false;
   for (std::size_t i = 0; i < t.size();) {
     if (!IsWordChar(t[i])) {
       ++i;
@@ -153,7 +181,9 @@ bool IsSql(std::u16string_view t) {
     const auto& wanted = first ? kVerbs : kClauses;
     const bool match = std::find(wanted.begin(), wanted.end(), word) != wanted.end();
     if (first && !match) return false;
-    if (!first && match) return true;
+    // "PRAGMA foreign_keys = ON": any later word makes it a statement.
+    if (!first && (match || pragma)) return true;
+    pragma = first && word == u"PRAGMA";
     first = false;
     i = end;
   }
@@ -192,8 +222,14 @@ bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {
   }
   if (IsMask(text) || Contains(text, u"|*.") || IsSql(text)) return true;
   const std::u16string_view t = TrimSpaces(text);
+  // A folder path, whatever its spaces: "Library/Application Support/MyApp/".
+  if (t.size() > 1 && (t.back() == u'/' || t.back() == u'\\') &&
+      t.find_first_of(u"/\\") < t.size() - 1) {
+    return true;
+  }
   if (Contains(t, u" ")) return false;
-  return IsFileName(t) || IsAddress(t) || IsCodeIdentifier(t);
+  return IsFileName(t) || IsAddress(t) || IsCodeIdentifier(t) || IsDottedName(t) ||
+         IsLocaleCode(t);
 }
 
 bool HoldsUndefinedEscape(std::u16string_view text) {

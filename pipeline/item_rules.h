@@ -22,10 +22,12 @@ Directive DirectiveOf(std::u16string_view code);
 bool IsInlineBackendLine(std::u16string_view line);
 
 // True when a string literal's text is not for people: with no space once
-// space-trimmed, a file name or path, a web or mail address, or a code-style
-// identifier ("ProfilerWidth", "HKEY_USERS", "utf8"); whatever its spaces, a
-// date or format mask ("%hh:%ii:%ss"), a file filter ("Text|*.txt") or an
-// SQL statement ("SELECT a FROM t"). `escaped` is true for a ~"…" string,
+// space-trimmed, a file name or path, a web or mail address, a code-style
+// identifier ("ProfilerWidth", "HKEY_USERS", "utf8"), a dotted name
+// ("Shell.Application") or a locale code ("en-US"); whatever its spaces, a
+// folder path ("Library/Application Support/"), a date or format mask
+// ("%hh:%ii:%ss"), a file filter ("Text|*.txt") or an SQL statement
+// ("SELECT a FROM t", "PRAGMA foreign_keys = ON"). `escaped` is true for a ~"…" string,
 // whose backslash sequences stand for single characters.
 bool IsTechnicalLiteral(std::u16string_view text, bool escaped);
 

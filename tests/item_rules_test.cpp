@@ -41,7 +41,7 @@ TEST(ItemRules, TechnicalLiterals) {
       {"Strings.pbi", true},
       {".pbi", true},
       {"notes.abcde", true},
-      {"notes.abcdef", false},
+      {"notes.abcdef", true},  // a longer extension: a dotted name
       {"v1.0", true},
       {"Version 2.0", false},  // a space: a sentence that ends in a number
       {"Loading...", false},
@@ -49,6 +49,17 @@ TEST(ItemRules, TechnicalLiterals) {
       {"relative\\path", true},
       {"Yes/No", true},
       {"Open the data/logo file", false},
+      // Names joined by dots, locale codes, folder paths with spaces.
+      {"customers.sqlite", true},
+      {"Shell.Application", true},
+      {"Scripting.FileSystemObject", true},
+      {"e.g.", false},
+      {"Hello. Bye.", false},
+      {"en-US", true},
+      {"pt-BR", true},
+      {"Yes-No", false},
+      {"Library/Application Support/MyApp/", true},
+      {"Save to the folder/", false},  // the only separator ends it: a sentence
       // Addresses.
       {"https://www.purebasic.com/forum", true},
       {"www.example.org", true},
@@ -75,6 +86,8 @@ TEST(ItemRules, TechnicalLiterals) {
       {"UPDATE session SET user = ?", true},
       {"CREATE TABLE IF NOT EXISTS notes (id INTEGER)", true},
       {"SELECT a file", false},
+      {"PRAGMA foreign_keys = ON;", true},
+      {"PRAGMA", false},  // one word: no statement
       {"select name from users", false},
       {"Please SELECT FROM the list", false},
       // In a ~"…" string a backslash starts an escape, not a path.
