@@ -89,6 +89,15 @@ std::error_code WriteFileAtomically(std::u16string_view path,
                         const FileStamp* read = nullptr, std::u16string* reason = nullptr);
 std::error_code WriteFileAtomically(std::u16string_view path, std::string_view bytes);
 
+// For the file layers: hands `produce` a sink that writes through
+// `write_all` (which returns a system error code, 0 on success), and turns
+// what goes wrong into an error: the sink's failure, `cancelled` (a system
+// code) when the producer gives up, FileError::TooLarge when it runs out of
+// memory.
+std::error_code ProduceInto(const std::function<bool(const ByteSink&)>& produce,
+                            const std::function<int(std::string_view)>& write_all,
+                            int cancelled);
+
 // The prefix and length of the temporary files of WriteFileAtomically.
 inline constexpr std::u16string_view kTemporaryPrefix = u".qm-";
 inline constexpr std::size_t kTemporaryNameLength = 10;

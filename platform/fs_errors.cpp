@@ -1,4 +1,5 @@
 // The program's own file errors, as a std::error_category.
+#include <new>
 #include <string>
 
 #include "platform/fs.h"
@@ -28,6 +29,23 @@ class FileErrorCategoryImpl final : public std::error_category {
 const std::error_category& FileErrorCategory() {
   static const FileErrorCategoryImpl category;
   return category;
+}
+
+std::error_code ProduceInto(const std::function<bool(const ByteSink&)>& produce,
+                            const std::function<int(std::string_view)>& write_all,
+                            int cancelled) {
+  std::error_code error;
+  bool completed = false;
+  try {
+    completed = produce([&](std::string_view bytes) {
+      error = SystemError(write_all(bytes));
+      return !error;
+    });
+  } catch (const std::bad_alloc&) {
+    return FileError::TooLarge;
+  }
+  if (!error && !completed) error = SystemError(cancelled);
+  return error;
 }
 
 }  // namespace qm::fs

@@ -255,13 +255,7 @@ TEST(AtomicWrite, StaleTemporaryFilesOfThisUserAreRemoved) {
 TEST(AtomicWrite, AUtf16SourceComesOutAsUtf8WithTheMark) {
   TempDir dir;
   const std::u16string text = u"\uFEFF; Gr\u00F6\u00DFe\r\nx$ = \"Hallo Welt\"\r\n";
-  std::string le, be;
-  for (const char16_t c : text) {
-    le += static_cast<char>(c & 0xFF);
-    le += static_cast<char>(c >> 8);
-    be += static_cast<char>(c >> 8);
-    be += static_cast<char>(c & 0xFF);
-  }
+  const std::string le = test::Utf16Bytes(text, false), be = test::Utf16Bytes(text, true);
   for (const std::string& bytes : {le, be}) {
     WriteBytes(dir.File("in.pb"), bytes);
     SourceLines lines;

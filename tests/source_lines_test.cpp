@@ -70,13 +70,7 @@ TEST(ReadSourceLines, EncodingFallsBackToWindows1252) {
 TEST(ReadSourceLines, Utf16FilesByTheirMark) {
   // "; Größe" CR LF "x = 1" in both byte orders, with an odd byte at the end.
   const std::u16string text = U("\uFEFF; Größe\r\nx = 1 ; 😀");
-  std::string le, be;
-  for (const char16_t c : text) {
-    le += static_cast<char>(c & 0xFF);
-    le += static_cast<char>(c >> 8);
-    be += static_cast<char>(c >> 8);
-    be += static_cast<char>(c & 0xFF);
-  }
+  const std::string le = test::Utf16Bytes(text, false), be = test::Utf16Bytes(text, true);
   EXPECT_EQ(DetectEncoding(le), SourceEncoding::Utf16Le);
   EXPECT_EQ(DetectEncoding(be), SourceEncoding::Utf16Be);
   const std::vector<std::u16string> expected = {U("\uFEFF; Größe"), U("x = 1 ; 😀")};

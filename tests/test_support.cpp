@@ -69,4 +69,14 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
+std::string Utf16Bytes(std::u16string_view text, bool big_endian) {
+  std::string bytes;
+  for (const char16_t c : text) {
+    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+    bytes += big_endian ? high : low;
+    bytes += big_endian ? low : high;
+  }
+  return bytes;
+}
+
 }  // namespace qm::test

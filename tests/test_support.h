@@ -18,6 +18,8 @@ inline const std::string kSep = "/";
 std::u16string U(std::string_view utf8);
 // UTF-16 to UTF-8, for readable failure messages.
 std::string U8(std::u16string_view text);
+// A text as UTF-16 bytes in either byte order, as a file would hold it.
+std::string Utf16Bytes(std::u16string_view text, bool big_endian);
 
 // A fresh folder under the system temp folder, removed with its content.
 class TempDir {

@@ -304,18 +304,8 @@ std::error_code WriteFileAtomically(std::u16string_view path,
   Fd fd = CreateTemporary(folder, temp, create_error);
   if (fd.get() < 0) return SystemError(create_error);
 
-  std::error_code error;
-
-  bool completed = false;
-  try {
-    completed = produce([&](std::string_view bytes) {
-      error = SystemError(WriteAll(fd.get(), bytes));
-      return !error;
-    });
-  } catch (const std::bad_alloc&) {
-    error = FileError::TooLarge;
-  }
-  if (!error && !completed) error = SystemError(ECANCELED);
+  std::error_code error = ProduceInto(
+      produce, [&fd](std::string_view bytes) { return WriteAll(fd.get(), bytes); }, ECANCELED);
   if (!error) {
     if (exists) {
       // Owner first: a change of owner clears the set-id bits, which the

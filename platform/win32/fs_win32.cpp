@@ -221,17 +221,9 @@ std::error_code WriteFileAtomically(std::u16string_view path,
   }
   if (!file.valid()) return SystemError(ERROR_FILE_EXISTS);
 
-  std::error_code error;
-  bool completed = false;
-  try {
-    completed = produce([&](std::string_view bytes) {
-      error = SystemError(WriteAll(file.get(), bytes));
-      return !error;
-    });
-  } catch (const std::bad_alloc&) {
-    error = FileError::TooLarge;
-  }
-  if (!error && !completed) error = SystemError(ERROR_CANCELLED);
+  std::error_code error = ProduceInto(
+      produce, [&file](std::string_view bytes) { return WriteAll(file.get(), bytes); },
+      ERROR_CANCELLED);
   if (!error && !::FlushFileBuffers(file.get())) error = SystemError(LastError());
   if (const int closed = file.Close(); !error) error = SystemError(closed);
   if (!error &&
