@@ -85,8 +85,9 @@ std::error_code ReadFile(std::u16string_view path, std::string& bytes, FileStamp
 // false to abandon the write. `reason`, when given, receives the whole
 // reason for a failure of the program's own checks (naming the file).
 std::error_code WriteFileAtomically(std::u16string_view path,
-                        const std::function<bool(const ByteSink&)>& produce,
-                        const FileStamp* read = nullptr, std::u16string* reason = nullptr);
+                                    const std::function<bool(const ByteSink&)>& produce,
+                                    const FileStamp* read = nullptr,
+                                    std::u16string* reason = nullptr);
 std::error_code WriteFileAtomically(std::u16string_view path, std::string_view bytes);
 
 // For the file layers: hands `produce` a sink that writes through

@@ -257,7 +257,7 @@ std::error_code ReadFile(std::u16string_view path, std::string& bytes, FileStamp
 
 std::error_code WriteFileAtomically(std::u16string_view path,
                                     const std::function<bool(const ByteSink&)>& produce,
-                        const FileStamp* read, std::u16string* reason) {
+                                    const FileStamp* read, std::u16string* reason) {
   const auto refuse = [reason](FileError code, std::u16string text) -> std::error_code {
     if (reason != nullptr) *reason = std::move(text);
     return code;

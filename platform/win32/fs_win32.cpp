@@ -177,7 +177,7 @@ std::error_code ReadFile(std::u16string_view path, std::string& bytes, FileStamp
 
 std::error_code WriteFileAtomically(std::u16string_view path,
                                     const std::function<bool(const ByteSink&)>& produce,
-                        const FileStamp* read, std::u16string* reason) {
+                                    const FileStamp* read, std::u16string* reason) {
   const auto refuse = [reason, path](FileError code, std::u16string_view text) -> std::error_code {
     if (reason != nullptr) *reason = u"'" + std::u16string(path) + u"' " + std::u16string(text);
     return code;
