@@ -207,6 +207,10 @@ Directive DirectiveOf(std::u16string_view code) {
   return Directive::None;
 }
 
+bool HoldsLetter(std::u16string_view text) {
+  return std::any_of(text.begin(), text.end(), IsLetterLike);
+}
+
 bool IsInlineBackendLine(std::u16string_view line) {
   const std::size_t first = SkipBlanks(line);
   return first < line.size() && line[first] == u'!';
@@ -218,7 +222,7 @@ bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {
     resolved = ResolveEscapes(text);
     text = resolved;
     // ~"\n\n": only escapes, nothing to read.
-    if (std::none_of(text.begin(), text.end(), IsLetterLike)) return true;
+    if (!HoldsLetter(text)) return true;
   }
   if (IsMask(text) || Contains(text, u"|*.") || IsSql(text)) return true;
   const std::u16string_view t = TrimSpaces(text);

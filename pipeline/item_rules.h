@@ -17,6 +17,10 @@ namespace qm {
 enum class Directive { None, Include, Import, EndImport };
 Directive DirectiveOf(std::u16string_view code);
 
+// Something a person reads holds at least one ASCII letter or one character
+// beyond ASCII; separators such as "------" or ", " do not.
+bool HoldsLetter(std::u16string_view text);
+
 // True when the line's first character other than space and tab is "!":
 // inline assembler or C, passed to the compiler's back end as it stands.
 bool IsInlineBackendLine(std::u16string_view line);

@@ -184,15 +184,6 @@ void SourceLines::Clear() {
 
 namespace {
 
-// Something worth translating holds at least one ASCII letter or one
-// character beyond ASCII; separators such as "------" or ", " do not.
-bool IsTranslatable(std::u16string_view text) {
-  for (const char16_t c : text) {
-    if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c > 0x7F) return true;
-  }
-  return false;
-}
-
 bool IsEditorMarker(char16_t c) { return c == u'-' || c == u'{' || c == u'}'; }
 
 }  // namespace
@@ -215,7 +206,7 @@ void SourceLines::ExtractLine(Record& record, std::u16string_view t, bool collec
       while (j < n && t[j] != u'"') j += (escaped && t[j] == u'\\') ? 2 : 1;
       if (j >= n) return;  // an unclosed string runs to the end of the line
       const std::u16string_view text = t.substr(quote + 1, j - quote - 1);
-      if (collect_literals && IsTranslatable(text) &&
+      if (collect_literals && HoldsLetter(text) &&
           text.find(u":\\") == std::u16string_view::npos && !IsTechnicalLiteral(text, escaped)) {
         literals_.push_back({text, static_cast<std::int32_t>(quote + 1)});
       }
@@ -233,7 +224,7 @@ void SourceLines::ExtractLine(Record& record, std::u16string_view t, bool collec
   std::size_t body = i + 1;
   const char16_t marker = (body < n && IsEditorMarker(t[body])) ? t[body] : char16_t{0};
   if (marker != 0) ++body;
-  if (!IsTranslatable(t.substr(body))) return;
+  if (!HoldsLetter(t.substr(body))) return;
   record.semicolon = static_cast<std::int32_t>(i + 1);
   record.marker = marker;
 }
