@@ -84,18 +84,6 @@ struct Outcome {
 
 std::string Utf8Name(std::u16string_view name) { return EncodeFileName(name); }
 
-// "a\rb\r" to {"a", "b"}.
-std::vector<std::u16string_view> ItemsOf(std::u16string_view piece) {
-  std::vector<std::u16string_view> items;
-  for (std::size_t start = 0; start < piece.size();) {
-    std::size_t end = piece.find(u'\r', start);
-    if (end == std::u16string_view::npos) end = piece.size();
-    items.push_back(piece.substr(start, end - start));
-    start = end + 1;
-  }
-  return items;
-}
-
 // The first lines of what a command wrote to its standard error.
 std::string Excerpt(const std::string& errors) {
   std::string text = errors.substr(0, 400);
@@ -163,7 +151,7 @@ class Translator {
     std::int64_t kept_by_retry = 0;
     texts.reserve(static_cast<std::size_t>(outcome.items));
     for (const std::u16string_view piece : ExchangePieces(exchange, options_.max_chars)) {
-      const std::vector<std::u16string_view> items = ItemsOf(piece);
+      const std::vector<std::u16string_view> items = ExchangeItems(piece);
       std::u16string input;
       for (const std::u16string_view item : items) input.append(item).append(1, u'\n');
       std::string output;

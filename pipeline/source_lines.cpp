@@ -294,6 +294,17 @@ std::vector<std::u16string_view> ExchangePieces(std::u16string_view exchange,
   return pieces;
 }
 
+std::vector<std::u16string_view> ExchangeItems(std::u16string_view exchange) {
+  std::vector<std::u16string_view> items;
+  for (std::size_t start = 0; start < exchange.size();) {
+    std::size_t end = exchange.find(u'\r', start);
+    if (end == std::u16string_view::npos) end = exchange.size();
+    items.push_back(exchange.substr(start, end - start));
+    start = end + 1;
+  }
+  return items;
+}
+
 std::size_t CountItems(std::u16string_view exchange) {
   return static_cast<std::size_t>(std::count(exchange.begin(), exchange.end(), u'\r'));
 }

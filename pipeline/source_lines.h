@@ -129,4 +129,8 @@ std::vector<std::u16string_view> ExchangePieces(std::u16string_view exchange,
 // Number of items in an exchange text (or a piece of one): its CRs.
 std::size_t CountItems(std::u16string_view exchange);
 
+// The items of an exchange text (or a piece of one), without their CRs, as
+// views into it: "a\rb\r" gives {"a", "b"}.
+std::vector<std::u16string_view> ExchangeItems(std::u16string_view exchange);
+
 }  // namespace qm

@@ -173,12 +173,9 @@ class Worker {
                                      std::u16string& joined) {
     const TranslatedLines lines = SplitTranslatedText(translation);
     const std::size_t returned = CountTranslatedLines(lines);
-    std::size_t index = 0;
-    for (std::size_t start = 0; start < piece.size(); ++index) {
-      const std::size_t end = piece.find(u'\r', start);
-      const std::u16string_view item = piece.substr(start, end - start);
-      joined.append(index < returned ? lines[index] : item).append(1, u'\r');
-      start = end + 1;
+    const std::vector<std::u16string_view> items = ExchangeItems(piece);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      joined.append(i < returned ? lines[i] : items[i]).append(1, u'\r');
     }
   }
 
