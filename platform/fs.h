@@ -60,6 +60,12 @@ struct FileStamp {
   std::int64_t size = -1;  // -1: no stamp
   std::int64_t modified = 0;
   bool valid() const { return size >= 0; }
+  // True when this is the file `read` describes, and its size or time of
+  // last change is not what it was then.
+  bool ChangedSince(const FileStamp& read) const {
+    return valid() && read.valid() && device == read.device && file == read.file &&
+           (size != read.size || modified != read.modified);
+  }
 };
 
 // Reads a whole file. `bytes` (and `stamp`, when given) are replaced only on

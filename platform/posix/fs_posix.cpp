@@ -289,9 +289,7 @@ std::error_code WriteFileAtomically(std::u16string_view path,
       return refuse(FileError::ReadOnly, Quoted(target) + u" is read-only; it was not replaced.");
     }
     if (::access(target.c_str(), W_OK) != 0) return SystemError(errno);
-    if (read != nullptr && read->valid() && StampOf(existing).device == read->device &&
-        StampOf(existing).file == read->file &&
-        (StampOf(existing).size != read->size || StampOf(existing).modified != read->modified)) {
+    if (read != nullptr && StampOf(existing).ChangedSince(*read)) {
       return refuse(FileError::ChangedOnDisk,
                     Quoted(target) + u" changed on disk since it was read; it was not replaced, "
                                      u"so the change is kept.");

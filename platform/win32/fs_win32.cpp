@@ -190,14 +190,10 @@ std::error_code WriteFileAtomically(std::u16string_view path,
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
       return refuse(FileError::ReadOnly, u"is read-only; it was not replaced.");
     }
-    if (read != nullptr && read->valid()) {
-      const FileStamp now = StampOfPath(target);
-      if (now.valid() && now.device == read->device && now.file == read->file &&
-          (now.size != read->size || now.modified != read->modified)) {
-        return refuse(FileError::ChangedOnDisk,
-                      u"changed on disk since it was read; it was not replaced, so the change is "
-                      u"kept.");
-      }
+    if (read != nullptr && read->valid() && StampOfPath(target).ChangedSince(*read)) {
+      return refuse(FileError::ChangedOnDisk,
+                    u"changed on disk since it was read; it was not replaced, so the change is "
+                    u"kept.");
     }
   }
   const std::u16string folder = FolderOf(path);
