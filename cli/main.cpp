@@ -155,13 +155,14 @@ int Apply(const std::u16string& file, const std::u16string& translation_file,
 }
 
 int Collect(const std::u16string& folder) {
-  std::vector<qm::fs::FolderEntry> entries;
-  if (const std::error_code error = qm::fs::ListFolder(folder, entries)) {
+  std::error_code error;
+  const std::vector<std::u16string> files = qm::CollectProjectFiles(folder, &error);
+  if (error) {
     PrintError("list", folder, error);
     return kFailure;
   }
   std::string listing;
-  for (const std::u16string& path : qm::CollectProjectFiles(folder)) {
+  for (const std::u16string& path : files) {
     listing += qm::EncodeFileName(path);
     listing += '\n';
   }

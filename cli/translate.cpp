@@ -43,15 +43,17 @@ struct ProjectFile {
 // The window's collection (".pbi", then ".pb", directly in the folder), and
 // with `recursive` then each subfolder's, by name. Links to folders are not
 // followed (they could loop), nor is the destination when it lies inside.
-void CollectTree(const std::u16string& folder, const std::u16string& relative, bool recursive,
-                 const std::u16string& skip, std::vector<ProjectFile>& files) {
-  for (std::u16string& path : CollectProjectFiles(folder)) {
+// Each folder is listed once; the error is the one of `folder` itself.
+std::error_code CollectTree(const std::u16string& folder, const std::u16string& relative,
+                            bool recursive, const std::u16string& skip,
+                            std::vector<ProjectFile>& files) {
+  std::vector<fs::FolderEntry> entries;
+  const std::error_code error = fs::ListFolder(folder, entries);
+  for (std::u16string& path : ProjectFilesIn(folder, entries)) {
     std::u16string name = FileNamePart(path);
     files.push_back({std::move(path), relative + name});
   }
-  if (!recursive) return;
-  std::vector<fs::FolderEntry> entries;
-  fs::ListFolder(folder, entries);
+  if (!recursive) return error;
   std::vector<std::u16string> subfolders;
   for (const fs::FolderEntry& entry : entries) {
     if (entry.folder) subfolders.push_back(entry.name);
@@ -62,6 +64,7 @@ void CollectTree(const std::u16string& folder, const std::u16string& relative, b
     if (path == skip) continue;
     CollectTree(path, relative + name + fs::kSeparator, recursive, skip, files);
   }
+  return error;
 }
 
 std::u16string WithoutTrailingSeparators(std::u16string path) {
@@ -302,21 +305,20 @@ class Progress {
 int TranslateProject(const TranslateOptions& options) {
   const Clock::time_point start = Clock::now();
   const std::u16string source = WithoutTrailingSeparators(options.source);
-  std::vector<fs::FolderEntry> probe;
-  if (const std::error_code error = fs::ListFolder(source, probe)) {
+  std::vector<ProjectFile> files;
+  if (const std::error_code error = CollectTree(
+          source, u"", options.recursive, WithoutTrailingSeparators(options.destination), files)) {
     ErrorOut("quillmark-cli: cannot list '%s': %s\n", Utf8Name(source).c_str(),
-                 EncodeUtf8(fs::ErrorText(error)).c_str());
+             EncodeUtf8(fs::ErrorText(error)).c_str());
     return 1;
   }
   // A destination that is not there fails once, before any translation.
-  if (const std::error_code error = fs::ListFolder(options.destination, probe)) {
+  std::vector<fs::FolderEntry> destination;
+  if (const std::error_code error = fs::ListFolder(options.destination, destination)) {
     ErrorOut("quillmark-cli: cannot write into '%s': %s\n", Utf8Name(options.destination).c_str(),
              EncodeUtf8(fs::ErrorText(error)).c_str());
     return 1;
   }
-  std::vector<ProjectFile> files;
-  CollectTree(source, u"", options.recursive, WithoutTrailingSeparators(options.destination),
-              files);
 
   if (!options.dry_run) {
     // The destination mirrors the source's folders.

@@ -3,7 +3,10 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
+
+#include "platform/fs.h"
 
 namespace qm {
 
@@ -19,7 +22,15 @@ bool MatchesExtension(std::u16string_view name, std::u16string_view extension);
 void CollectFiles(std::u16string_view folder, std::vector<std::u16string>& files,
                   std::u16string_view extension);
 
-// The project's files: every "pbi" file, then every "pb" file.
-std::vector<std::u16string> CollectProjectFiles(std::u16string_view folder);
+// The project's files among `entries`, the listing of `folder`: the full
+// path of every plain "pbi" file, then of every plain "pb" file, each group
+// in listing order.
+std::vector<std::u16string> ProjectFilesIn(std::u16string_view folder,
+                                           const std::vector<fs::FolderEntry>& entries);
+
+// The project's files in `folder` (listed once). A folder that cannot be
+// listed adds what it gave; `error`, when given, receives why.
+std::vector<std::u16string> CollectProjectFiles(std::u16string_view folder,
+                                                std::error_code* error = nullptr);
 
 }  // namespace qm
