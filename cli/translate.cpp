@@ -265,15 +265,15 @@ class Progress {
     if (!terminal_) {
       for (; printed_ < total_ && finished_[printed_]; ++printed_) {
         ErrorOut("[%zu/%zu] %s: %s\n", printed_ + 1, total_,
-                     Utf8Name(files_[printed_].relative).c_str(),
-                     Describe(outcomes_[printed_]).c_str());
+                 Utf8Name(files_[printed_].relative).c_str(),
+                 Describe(outcomes_[printed_]).c_str());
       }
       return;
     }
     const double elapsed = Seconds(Clock::now() - start_);
     const double eta = elapsed / static_cast<double>(done_) * static_cast<double>(total_ - done_);
     ErrorOut("\r\033[K%zu/%zu files, %lld items, %.0f s, about %.0f s left", done_,
-                 total_, static_cast<long long>(items_), elapsed, eta);
+             total_, static_cast<long long>(items_), elapsed, eta);
     if (done_ == total_) ErrorOut("\n");
   }
 
@@ -377,18 +377,18 @@ int TranslateProject(const TranslateOptions& options) {
   std::fflush(stdout);
   const char* verb = options.dry_run ? "would be written" : "written";
   ErrorOut("%zu files: %zu %s, %zu with nothing to translate, %zu failed\n",
-               files.size(), written, verb, unchanged, failed);
+           files.size(), written, verb, unchanged, failed);
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (outcomes[i].status == Outcome::Status::Failed) {
       ErrorOut("  failed: %s: %s\n", Utf8Name(files[i].relative).c_str(),
-                   outcomes[i].reason.c_str());
+               outcomes[i].reason.c_str());
     }
   }
   ErrorOut("%lld items translated, %lld kept their text (a translation refused or missing)\n"
-               "time: %.2f s in the command and %.2f s in Quillmark (summed over the jobs), "
-               "%.2f s from start to end\n",
-               static_cast<long long>(translated), static_cast<long long>(kept), Seconds(in_command),
-               Seconds(busy - in_command), Seconds(Clock::now() - start));
+           "time: %.2f s in the command and %.2f s in Quillmark (summed over the jobs), "
+           "%.2f s from start to end\n",
+           static_cast<long long>(translated), static_cast<long long>(kept), Seconds(in_command),
+           Seconds(busy - in_command), Seconds(Clock::now() - start));
   return failed == 0 ? 0 : 1;
 }
 
