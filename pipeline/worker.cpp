@@ -27,6 +27,13 @@ std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
   return text;
 }
 
+// What the box adds when the number of lines that came back (empty lines at
+// the very end not counted) differs from the number of items sent.
+std::u16string CountWarning(std::size_t returned, std::size_t sent) {
+  return Concat({kWarningOpen, ToDecimal(static_cast<std::int64_t>(returned)), kWarningCameBack,
+                 ToDecimal(static_cast<std::int64_t>(sent)), kWarningSent});
+}
+
 class Worker {
  public:
   Worker(Platform& platform, RunState& state, const WebViewReset& reset, std::stop_token stop)
@@ -251,11 +258,6 @@ class Worker {
 
 std::u16string ConfirmationText(std::u16string_view clipboard) {
   return Concat({clipboard.substr(0, kPreviewLength), kQuestion});
-}
-
-std::u16string CountWarning(std::size_t returned, std::size_t sent) {
-  return Concat({kWarningOpen, ToDecimal(static_cast<std::int64_t>(returned)), kWarningCameBack,
-                 ToDecimal(static_cast<std::int64_t>(sent)), kWarningSent});
 }
 
 void RunWorker(Platform& platform, RunState& state, const WebViewReset& reset_web_view,

@@ -27,8 +27,4 @@ void RunWorker(Platform& platform, RunState& state, const WebViewReset& reset_we
 // question.
 std::u16string ConfirmationText(std::u16string_view clipboard);
 
-// What the box adds when the number of lines that came back (empty lines at
-// the very end not counted) differs from the number of items sent.
-std::u16string CountWarning(std::size_t returned, std::size_t sent);
-
 }  // namespace qm
