@@ -243,8 +243,7 @@ class Translator {
 };
 
 // Progress on standard error: one line that updates itself on a terminal,
-// one line per file elsewhere.
-// The per-file lines come in collection order, whatever order the jobs
+// one line per file elsewhere, in collection order whatever order the jobs
 // finish in.
 class Progress {
  public:
