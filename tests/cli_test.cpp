@@ -26,13 +26,14 @@ struct CliRun {
   std::string out, err;
 };
 
-// Runs quillmark-cli with `args`; `meanwhile`, when given, runs in this
-// process while the program runs (as another user, with `as_user`).
+// Runs quillmark-cli (or the copy `program`) with `args`; `meanwhile`, when
+// given, runs in this process while the program runs (as another user, with
+// `as_user`).
 CliRun Cli(std::vector<std::string> args, const std::function<void()>& meanwhile = {},
-           uid_t as_user = 0) {
+           uid_t as_user = 0, const std::string& program = QM_CLI_PATH) {
   TempDir capture;
   const std::string out_path = capture.File("out"), err_path = capture.File("err");
-  args.insert(args.begin(), QM_CLI_PATH);
+  args.insert(args.begin(), program);
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -262,7 +263,12 @@ TEST(Cli, CollectSaysWhenAFolderCannotBeListed) {
     WriteBytes(secret + "/a.pb", "x");
     ASSERT_EQ(::chmod(secret.c_str(), 0700), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-    const CliRun run = Cli({"collect", secret}, {}, 65534);
+    // The other user runs a copy of the program that it can reach: the
+    // build folder may lie in a folder only its owner enters.
+    const std::string program = dir.File("quillmark-cli");
+    std::filesystem::copy_file(QM_CLI_PATH, program);
+    ASSERT_EQ(::chmod(program.c_str(), 0755), 0);
+    const CliRun run = Cli({"collect", secret}, {}, 65534, program);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("Permission denied"), std::string::npos) << run.err;
   }
