@@ -30,6 +30,7 @@ work=$(mktemp -d)
 fail() {
   echo "FAIL: $*" >&2
   [ -f "$work/trace" ] && { echo "--- last program trace lines:" >&2; tail -20 "$work/trace" >&2; }
+  [ -s "$work/out" ] && { echo "--- program output:" >&2; tail -20 "$work/out" >&2; }
   exit 1
 }
 
