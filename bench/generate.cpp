@@ -287,9 +287,9 @@ std::u16string AlterTranslation(std::u16string_view exchange) {
 }
 
 std::string TranslationFor(std::string_view source) {
-  SourceLines lines = SourceLines::FromBytes(source);
+  SourceLines lines = SourceLines::FromBytes(std::string(source));
   lines.Extract();
-  return EncodeUtf8(AlterTranslation(BuildExchangeText(lines)));
+  return EncodeUtf8(AlterTranslation(DecodeUtf8(BuildExchangeText(lines))));
 }
 
 }  // namespace qm::bench

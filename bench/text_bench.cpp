@@ -28,7 +28,7 @@ std::size_t SourceBytes() {
 // One generated source per charset, with its translation, made once.
 struct Input {
   std::string bytes;
-  std::u16string translation;
+  std::string translation;  // UTF-8
 };
 
 const Input& InputFor(Charset charset) {
@@ -39,7 +39,7 @@ const Input& InputFor(Charset charset) {
     options.min_bytes = SourceBytes();
     options.charset = charset;
     at->second.bytes = qm::bench::GenerateSource(options);
-    at->second.translation = qm::DecodeUtf8(qm::bench::TranslationFor(at->second.bytes));
+    at->second.translation = qm::bench::TranslationFor(at->second.bytes);
   }
   return at->second;
 }
@@ -118,7 +118,7 @@ void SpliceLines(benchmark::State& state) {
   const qm::TranslatedLines translated = qm::SplitTranslatedText(input.translation);
   for (auto _ : state) {
     std::size_t units = 0;
-    qm::SpliceLines(lines, translated, [&units](std::u16string_view text) {
+    qm::SpliceLines(lines, translated, [&units](std::string_view text) {
       units += text.size();
       return true;
     });
@@ -156,10 +156,9 @@ BENCHMARK(OutputBytes)->Unit(benchmark::kMillisecond);
 // Everything apply does in memory: read, extract, read back, splice, encode.
 void WholeApply(benchmark::State& state) {
   const Input& input = InputFor(Charset::Utf8);
-  const std::string translation = qm::EncodeUtf8(input.translation);
   for (auto _ : state) {
     const qm::SourceLines lines = Extracted(input);
-    const std::u16string text = qm::DecodeUtf8(translation);
+    const std::string text = qm::MakeTranslationText(input.translation);
     std::size_t bytes = 0;
     qm::EncodeOutput(lines, qm::SplitTranslatedText(text), [&bytes](std::string_view chunk) {
       bytes += chunk.size();

@@ -105,8 +105,9 @@ bool ReadSource(const std::u16string& path, qm::SourceLines& lines,
 int Extract(const std::u16string& file, std::size_t max_chars) {
   qm::SourceLines lines;
   if (!ReadSource(file, lines)) return kFailure;
-  const std::u16string exchange = qm::BuildExchangeText(lines);
-  if (max_chars == 0) return WriteStdout(qm::EncodeUtf8(exchange));
+  if (max_chars == 0) return WriteStdout(qm::BuildExchangeText(lines));
+  // Pieces are measured in UTF-16 code units, as the window measures them.
+  const std::u16string exchange = qm::DecodeUtf8(qm::BuildExchangeText(lines));
   std::u16string pieces;
   pieces.reserve(exchange.size() + exchange.size() / max_chars + 1);
   for (const std::u16string_view piece : qm::ExchangePieces(exchange, max_chars)) {
@@ -125,8 +126,7 @@ int Apply(const std::u16string& file, const std::u16string& translation_file,
     PrintError("read", translation_file, error);
     return kFailure;
   }
-  const std::u16string text = qm::DecodeUtf8(translation);
-  translation = std::string();
+  const std::string text = qm::MakeTranslationText(std::move(translation));
   const qm::TranslatedLines translated = qm::SplitTranslatedText(text);
   const std::size_t returned = qm::CountTranslatedLines(translated);
   std::size_t items = 0;

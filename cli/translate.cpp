@@ -146,11 +146,12 @@ class Translator {
       return;
     }
     outcome.items = lines.Extract();
-    const std::u16string exchange = BuildExchangeText(lines);
+    // Pieces and items are measured in UTF-16 code units, as in the window.
+    const std::u16string exchange = DecodeUtf8(BuildExchangeText(lines));
 
     // One translated text per item, in exchange order; an item whose
     // translation could not be used keeps its own text and counts as kept.
-    std::vector<std::u16string> texts;
+    std::vector<std::string> texts;
     std::int64_t kept_by_retry = 0;
     texts.reserve(static_cast<std::size_t>(outcome.items));
     for (const std::u16string_view piece : ExchangePieces(exchange, options_.max_chars)) {
@@ -159,7 +160,7 @@ class Translator {
       for (const std::u16string_view item : items) input.append(item).append(1, u'\n');
       std::string output;
       if (!RunOnce(input, output, outcome)) return;
-      const std::u16string decoded = DecodeUtf8(output);
+      const std::string decoded = MakeTranslationText(std::move(output));
       const TranslatedLines translated = SplitTranslatedText(decoded);
       if (CountTranslatedLines(translated) == items.size()) {
         for (std::size_t i = 0; i < items.size(); ++i) texts.emplace_back(translated[i]);
@@ -171,12 +172,12 @@ class Translator {
         std::u16string one(item);
         one += u'\n';
         if (!RunOnce(one, output, outcome)) return;
-        const std::u16string answer = DecodeUtf8(output);
+        const std::string answer = MakeTranslationText(std::move(output));
         const TranslatedLines answer_lines = SplitTranslatedText(answer);
         if (CountTranslatedLines(answer_lines) == 1) {
           texts.emplace_back(answer_lines[0]);
         } else {
-          texts.emplace_back(TrimSpaces(item));
+          texts.push_back(EncodeUtf8(TrimSpaces(item)));
           ++kept_by_retry;
           outcome.notes.push_back("kept \"" + EncodeUtf8(TrimSpaces(item)) +
                                   "\": its translation had " +
@@ -188,7 +189,7 @@ class Translator {
 
     SpliceResult spliced;
     if (options_.dry_run) {
-      const std::vector<std::u16string> after = SplicedTexts(lines, translated, &spliced);
+      const std::vector<std::string> after = SplicedTexts(lines, translated, &spliced);
       outcome.diff = Diff(file.relative, lines, after);
     } else {
       const std::u16string target = fs::JoinPath(options_.destination, file.relative);
@@ -208,7 +209,7 @@ class Translator {
   // A unified diff of the lines a translation changes (the splice keeps
   // every line in its place, so the lines pair one to one).
   static std::string Diff(std::u16string_view relative, const SourceLines& before,
-                          const std::vector<std::u16string>& after) {
+                          const std::vector<std::string>& after) {
     constexpr std::size_t kContext = 3;
     std::vector<std::size_t> changed;
     for (std::size_t i = 0; i < before.size(); ++i) {
@@ -228,10 +229,10 @@ class Translator {
       out += "@@ -" + range + " +" + range + " @@\n";
       for (std::size_t i = first; i < end; ++i) {
         if (before[i].Text == after[i]) {
-          out += " " + EncodeUtf8(before[i].Text) + "\n";
+          out.append(" ").append(before[i].Text).append("\n");
         } else {
-          out += "-" + EncodeUtf8(before[i].Text) + "\n";
-          out += "+" + EncodeUtf8(after[i]) + "\n";
+          out.append("-").append(before[i].Text).append("\n");
+          out.append("+").append(after[i]).append("\n");
         }
       }
       k = j + 1;

@@ -20,6 +20,9 @@ namespace qm::fuzz {
 inline bool HoldsLineEnd(std::u16string_view text) {
   return text.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string_view::npos;
 }
+inline bool HoldsLineEnd(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
 
 // The lines of `bytes` as the reader is meant to see them: CR, LF, CR LF and
 // NUL end a line, and a line end at the very end adds no empty line.

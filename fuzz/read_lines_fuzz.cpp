@@ -3,6 +3,7 @@
 // decoder written straight from the Unicode Standard's table of well-formed
 // byte sequences (one U+FFFD per maximal ill-formed subsequence).
 #include <array>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -95,9 +96,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   QM_CHECK(qm::IsValidUtf8(encoded));
   if (valid) QM_CHECK(encoded == bytes);
   QM_CHECK(qm::DecodeUtf8(encoded) == utf8);
+  // The conversions that stay in UTF-8 make the same bytes as the detour.
+  std::string valid_bytes;
+  qm::AppendValidUtf8(bytes, valid_bytes);
+  QM_CHECK(valid_bytes == encoded);
+  QM_CHECK(qm::Utf16Length(encoded) == utf8.size());
+  QM_CHECK(qm::HoldsNonAscii(bytes) ==
+           std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; }));
 
   const std::u16string legacy = qm::DecodeWindows1252(bytes);
   QM_CHECK(legacy.size() == bytes.size());
+  std::string legacy_bytes;
+  qm::AppendWindows1252AsUtf8(bytes, legacy_bytes);
+  QM_CHECK(legacy_bytes == qm::EncodeUtf8(legacy));
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80 || b >= 0xA0) QM_CHECK(legacy[i] == b);
@@ -112,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
   QM_CHECK((encoding == qm::SourceEncoding::Utf8) ==
            (!utf16 && (valid || bytes.starts_with("\xEF\xBB\xBF"))));
-  const qm::SourceLines lines = qm::SourceLines::FromBytes(bytes);
+  const qm::SourceLines lines = qm::SourceLines::FromBytes(std::string(bytes));
   if (encoding == qm::SourceEncoding::Utf16Le || encoding == qm::SourceEncoding::Utf16Be) {
     // Pairs of bytes in the mark's order, then the usual line ends.
     std::u16string text;
@@ -124,16 +136,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (bytes.size() % 2 != 0) text += u'\uFFFD';
     QM_CHECK(text.front() == u'\uFEFF');
-    std::u16string joined;
+    // Held as UTF-8: a lone surrogate is U+FFFD, one code unit as before.
+    std::string joined;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       QM_CHECK(!qm::fuzz::HoldsLineEnd(lines[i].Text));
       joined += lines[i].Text;
     }
-    std::u16string without_ends;
-    for (const char16_t c : text) {
-      if (c != u'\r' && c != u'\n' && c != u'\0') without_ends += c;
+    // Each line on its own: halves of a pair that a line end parts stay lone.
+    std::string expected;
+    std::size_t units = 0;
+    for (std::size_t start = 0; start < text.size();) {
+      std::size_t end = start;
+      while (end < text.size() && text[end] != u'\r' && text[end] != u'\n' && text[end] != u'\0') {
+        ++end;
+      }
+      expected += qm::EncodeUtf8(std::u16string_view(text).substr(start, end - start));
+      units += end - start;
+      start = end < text.size() ? end + 1 : end;
     }
-    QM_CHECK(joined == without_ends);
+    QM_CHECK(joined == expected);
+    QM_CHECK(qm::Utf16Length(joined) == units);
     return 0;
   }
   const std::vector<std::string_view> raw = qm::fuzz::SplitLines(bytes);
@@ -147,7 +169,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool as_utf8 = encoding == qm::SourceEncoding::Utf8 || qm::IsValidUtf8(raw[i]);
     const std::u16string expected =
         as_utf8 ? qm::DecodeUtf8(raw[i]) : qm::DecodeWindows1252(raw[i]);
-    QM_CHECK(line.Text == expected);
+    QM_CHECK(line.Text == qm::EncodeUtf8(expected));
+    // A well-formed UTF-8 line is kept byte for byte.
+    if (qm::IsValidUtf8(raw[i])) QM_CHECK(line.Text == raw[i]);
   }
   return 0;
 }

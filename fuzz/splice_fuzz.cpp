@@ -16,13 +16,6 @@
 
 namespace {
 
-bool HasNonAscii(std::u16string_view text) {
-  for (const char16_t c : text) {
-    if (c > 0x7F) return true;
-  }
-  return false;
-}
-
 // The output's lines: the bytes between CR LFs, after the mark the output
 // adds itself (a first line that starts with U+FEFF brings its own).
 // Fails the run when the bytes are not whole CR LF lines.
@@ -43,10 +36,10 @@ std::vector<std::string_view> OutputLines(std::string_view out, bool own_mark, b
 
 // Checks one output against the lines spliced in memory, and returns the
 // spliced texts.
-std::vector<std::u16string> CheckOutput(const qm::SourceLines& lines,
-                                        const qm::TranslatedLines& translated,
-                                        qm::SpliceResult& result) {
-  const std::vector<std::u16string> texts = qm::SplicedTexts(lines, translated, &result);
+std::vector<std::string> CheckOutput(const qm::SourceLines& lines,
+                                     const qm::TranslatedLines& translated,
+                                     qm::SpliceResult& result) {
+  const std::vector<std::string> texts = qm::SplicedTexts(lines, translated, &result);
   QM_CHECK(texts.size() == lines.size());
   qm::SpliceResult encoded;
   std::string out;
@@ -59,16 +52,17 @@ std::vector<std::u16string> CheckOutput(const qm::SourceLines& lines,
   QM_CHECK(encoded.replaced == result.replaced && encoded.kept == result.kept);
   QM_CHECK(out == qm::OutputBytes(lines, translated));
 
-  const bool own_mark = !lines.empty() && lines[0].Text.starts_with(u"\uFEFF");
+  const bool own_mark = !lines.empty() && lines[0].Text.starts_with("\xEF\xBB\xBF");
   bool marked = false;
   const std::vector<std::string_view> out_lines = OutputLines(out, own_mark, marked);
-  // Exactly one CR LF line per source line, each the UTF-8 of its text.
+  // Exactly one CR LF line per source line, each its well-formed UTF-8 text.
   QM_CHECK(out_lines.size() == lines.size());
   bool non_ascii = false;
   for (std::size_t i = 0; i < texts.size(); ++i) {
     QM_CHECK(!qm::fuzz::HoldsLineEnd(texts[i]));
-    QM_CHECK(out_lines[i] == qm::EncodeUtf8(texts[i]));
-    non_ascii = non_ascii || HasNonAscii(texts[i]);
+    QM_CHECK(qm::IsValidUtf8(texts[i]));
+    QM_CHECK(out_lines[i] == texts[i]);
+    non_ascii = non_ascii || qm::HoldsNonAscii(texts[i]);
   }
   // The mark comes with anything beyond ASCII, unless the first line brings its own.
   if (own_mark) {
@@ -101,17 +95,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qm::SourceLines lines = qm::SourceLines::FromBytes(source);
   const std::int64_t items = lines.Extract();
 
-  // Read-back: trimmed lines, none holding a line end.
-  const qm::TranslatedLines translated = qm::SplitTranslatedText(text);
-  for (const std::u16string_view line : translated) {
+  // Read-back: trimmed lines, none holding a line end, the same lines the
+  // text has as UTF-16 (a lone surrogate is U+FFFD in both).
+  const std::string translation = qm::MakeTranslationText(text);
+  QM_CHECK(qm::IsValidUtf8(translation));
+  QM_CHECK(translation == qm::EncodeUtf8(text));
+  if (!raw_units) QM_CHECK(qm::MakeTranslationText(copied) == translation);
+  const qm::TranslatedLines translated = qm::SplitTranslatedText(translation);
+  std::size_t units = 0;
+  for (const std::string_view line : translated) {
     QM_CHECK(!qm::fuzz::HoldsLineEnd(line));
     QM_CHECK(qm::TrimSpaces(line) == line);
+    units += qm::Utf16Length(line);
   }
+  QM_CHECK(units <= text.size());
 
   // Any translation: every item is put in or kept, and lines without items
   // come out as they went in.
   qm::SpliceResult result;
-  const std::vector<std::u16string> texts = CheckOutput(lines, translated, result);
+  const std::vector<std::string> texts = CheckOutput(lines, translated, result);
   QM_CHECK(result.replaced + result.kept == items);
   QM_CHECK(result.replaced <= static_cast<std::int64_t>(translated.size()));
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -119,27 +121,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // No translation: nothing changes.
-  const std::vector<std::u16string> same = CheckOutput(lines, {}, result);
+  const std::vector<std::string> same = CheckOutput(lines, {}, result);
   QM_CHECK(result.replaced == 0 && result.kept == items);
   for (std::size_t i = 0; i < lines.size(); ++i) QM_CHECK(same[i] == lines[i].Text);
 
   // The exchange text sent back as it is: the literals come out as they
   // were, and a comment comes out as ";", its marker, one space and its
   // text, its line's trailing spaces kept.
-  const std::u16string exchange = qm::BuildExchangeText(lines);
-  const std::vector<std::u16string> back =
+  const std::string exchange = qm::BuildExchangeText(lines);
+  const std::vector<std::string> back =
       CheckOutput(lines, qm::SplitTranslatedText(exchange), result);
   QM_CHECK(result.replaced + result.kept == items);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const qm::SourceLine line = lines[i];
-    std::u16string expected(line.Text);
+    std::string expected(line.Text);
     if (line.Semicolon > 0) {
-      const std::size_t at = qm::LeadingSpaces(line.Text) + static_cast<std::size_t>(line.Semicolon) - 1;
-      expected = std::u16string(line.Text.substr(0, at)) + u";";
-      if (line.Marker != 0) expected += line.Marker;
-      expected += u" ";
+      const std::size_t at = static_cast<std::size_t>(line.Comment.data() - line.Text.data()) -
+                             (line.Marker != 0 ? 2 : 1);
+      expected = std::string(line.Text.substr(0, at)) + ";";
+      if (line.Marker != 0) expected += static_cast<char>(line.Marker);
+      expected += " ";
       expected += qm::TrimSpaces(line.Comment);
-      expected.append(qm::TrailingSpaces(line.Text), u' ');
+      expected.append(qm::TrailingSpaces(line.Text), ' ');
     }
     QM_CHECK(back[i] == expected);
   }

@@ -1,6 +1,7 @@
 #include "pipeline/files.h"
 
 #include <new>
+#include <utility>
 
 namespace qm {
 
@@ -8,7 +9,7 @@ std::error_code ReadSourceFile(std::u16string_view path, SourceLines& lines, fs:
   std::string bytes;
   if (const std::error_code error = fs::ReadFile(path, bytes, stamp)) return error;
   try {
-    lines = SourceLines::FromBytes(bytes);
+    lines = SourceLines::FromBytes(std::move(bytes));
   } catch (const std::bad_alloc&) {
     return fs::FileError::TooLarge;
   }

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "text/encoding.h"
 #include "text/text.h"
 
 namespace qm {
@@ -31,11 +32,6 @@ bool Contains(std::u16string_view text, std::u16string_view part) {
   return text.find(part) != std::u16string_view::npos;
 }
 
-std::size_t SkipBlanks(std::u16string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
-  return i;
-}
 
 // The character a ~"…" escape stands for, or 0 for a sequence the language
 // does not define.
@@ -192,28 +188,90 @@ bool IsSql(std::u16string_view t) {
 
 }  // namespace
 
-Directive DirectiveOf(std::u16string_view code) {
-  const std::size_t start = SkipBlanks(code);
+namespace {
+
+// The rules below look only at ASCII characters; everything beyond ASCII
+// counts alike, whether it comes as one UTF-16 code unit or as the bytes of
+// one UTF-8 sequence. So each is written once, for both forms.
+char32_t UnitOf(char c) { return static_cast<unsigned char>(c); }
+char32_t UnitOf(char16_t c) { return c; }
+
+template <typename Char>
+std::size_t SkipBlanksIn(std::basic_string_view<Char> text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == Char(' ') || text[i] == Char('\t'))) ++i;
+  return i;
+}
+
+template <typename Char>
+bool WordIs(std::basic_string_view<Char> word, std::u16string_view keyword) {
+  if (word.size() != keyword.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (AsciiLower(static_cast<char16_t>(UnitOf(word[i]))) != AsciiLower(keyword[i])) return false;
+  }
+  return true;
+}
+
+template <typename Char>
+Directive DirectiveIn(std::basic_string_view<Char> code) {
+  const std::size_t start = SkipBlanksIn(code);
   std::size_t end = start;
-  while (end < code.size() && IsWordChar(code[end])) ++end;
-  const std::u16string_view word = code.substr(start, end - start);
+  while (end < code.size() && UnitOf(code[end]) < 0x80 &&
+         IsWordChar(static_cast<char16_t>(UnitOf(code[end])))) {
+    ++end;
+  }
+  const std::basic_string_view<Char> word = code.substr(start, end - start);
   static constexpr std::array<std::u16string_view, 4> kIncludes = {
       u"IncludeFile", u"XIncludeFile", u"IncludeBinary", u"IncludePath"};
   for (const std::u16string_view keyword : kIncludes) {
-    if (EqualsNoCase(word, keyword)) return Directive::Include;
+    if (WordIs(word, keyword)) return Directive::Include;
   }
-  if (EqualsNoCase(word, u"Import") || EqualsNoCase(word, u"ImportC")) return Directive::Import;
-  if (EqualsNoCase(word, u"EndImport")) return Directive::EndImport;
+  if (WordIs(word, u"Import") || WordIs(word, u"ImportC")) return Directive::Import;
+  if (WordIs(word, u"EndImport")) return Directive::EndImport;
   return Directive::None;
 }
 
-bool HoldsLetter(std::u16string_view text) {
-  return std::any_of(text.begin(), text.end(), IsLetterLike);
+template <typename Char>
+bool HoldsLetterIn(std::basic_string_view<Char> text) {
+  for (const Char c : text) {
+    const char32_t unit = UnitOf(c);
+    if (unit > 0x7F || IsAsciiLetter(static_cast<char16_t>(unit))) return true;
+  }
+  return false;
 }
 
-bool IsInlineBackendLine(std::u16string_view line) {
-  const std::size_t first = SkipBlanks(line);
-  return first < line.size() && line[first] == u'!';
+template <typename Char>
+bool IsInlineBackendLineIn(std::basic_string_view<Char> line) {
+  const std::size_t first = SkipBlanksIn(line);
+  return first < line.size() && line[first] == Char('!');
+}
+
+template <typename Char>
+bool HoldsUndefinedEscapeIn(std::basic_string_view<Char> text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != Char('\\')) continue;
+    if (i + 1 == text.size() || UnitOf(text[i + 1]) > 0x7F ||
+        EscapedChar(static_cast<char16_t>(UnitOf(text[i + 1]))) == 0) {
+      return true;
+    }
+    ++i;
+  }
+  return false;
+}
+
+}  // namespace
+
+Directive DirectiveOf(std::u16string_view code) { return DirectiveIn(code); }
+Directive DirectiveOf(std::string_view code) { return DirectiveIn(code); }
+bool HoldsLetter(std::u16string_view text) { return HoldsLetterIn(text); }
+bool HoldsLetter(std::string_view text) { return HoldsLetterIn(text); }
+bool IsInlineBackendLine(std::u16string_view line) { return IsInlineBackendLineIn(line); }
+bool IsInlineBackendLine(std::string_view line) { return IsInlineBackendLineIn(line); }
+bool HoldsUndefinedEscape(std::u16string_view text) { return HoldsUndefinedEscapeIn(text); }
+bool HoldsUndefinedEscape(std::string_view text) { return HoldsUndefinedEscapeIn(text); }
+
+bool IsTechnicalLiteral(std::string_view text, bool escaped) {
+  return IsTechnicalLiteral(DecodeUtf8(text), escaped);
 }
 
 bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {
@@ -234,15 +292,6 @@ bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {
   if (Contains(t, u" ")) return false;
   return IsFileName(t) || IsAddress(t) || IsCodeIdentifier(t) || IsDottedName(t) ||
          IsLocaleCode(t);
-}
-
-bool HoldsUndefinedEscape(std::u16string_view text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != u'\\') continue;
-    if (i + 1 == text.size() || EscapedChar(text[i + 1]) == 0) return true;
-    ++i;
-  }
-  return false;
 }
 
 }  // namespace qm

@@ -16,14 +16,17 @@ namespace qm {
 // Keywords compare without regard to ASCII case, as the language does.
 enum class Directive { None, Include, Import, EndImport };
 Directive DirectiveOf(std::u16string_view code);
+Directive DirectiveOf(std::string_view code);  // UTF-8, alike
 
 // Something a person reads holds at least one ASCII letter or one character
 // beyond ASCII; separators such as "------" or ", " do not.
 bool HoldsLetter(std::u16string_view text);
+bool HoldsLetter(std::string_view text);
 
 // True when the line's first character other than space and tab is "!":
 // inline assembler or C, passed to the compiler's back end as it stands.
 bool IsInlineBackendLine(std::u16string_view line);
+bool IsInlineBackendLine(std::string_view line);
 
 // True when a string literal's text is not for people: with no space once
 // space-trimmed, a file name or path, a web or mail address, a code-style
@@ -34,10 +37,12 @@ bool IsInlineBackendLine(std::u16string_view line);
 // ("SELECT a FROM t", "PRAGMA foreign_keys = ON"). `escaped` is true for a ~"…" string,
 // whose backslash sequences stand for single characters.
 bool IsTechnicalLiteral(std::u16string_view text, bool escaped);
+bool IsTechnicalLiteral(std::string_view text, bool escaped);
 
 // True when `text`, put into a ~"…" string, holds a backslash sequence the
 // language does not define (defined: \a \b \f \n \r \t \v \" \\), or ends in
 // a lone backslash.
 bool HoldsUndefinedEscape(std::u16string_view text);
+bool HoldsUndefinedEscape(std::string_view text);
 
 }  // namespace qm

@@ -78,10 +78,10 @@ struct RunState {
   std::vector<std::u16string> ProjectFiles;
   std::size_t CurrentFile = 0;
   // The current file's lines, and its confirmed translation split into
-  // lines (views into TranslatedText).
+  // lines (views into TranslatedText, which is UTF-8).
   qm::SourceLines SourceLines;
   fs::FileStamp SourceStamp;  // the current file as it was read
-  std::u16string TranslatedText;
+  std::string TranslatedText;
   qm::TranslatedLines TranslatedLines;
   std::int32_t TotalLineCount = 0;
   std::u16string TranslatorAddress{kTranslatorAddress};

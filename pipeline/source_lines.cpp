@@ -5,7 +5,6 @@
 
 #include "text/encoding.h"
 #include "pipeline/item_rules.h"
-#include "text/large_buffer.h"
 #include "text/text.h"
 
 namespace qm {
@@ -17,11 +16,11 @@ SourceEncoding DetectEncoding(std::string_view bytes) {
   return IsValidUtf8(bytes) ? SourceEncoding::Utf8 : SourceEncoding::Windows1252;
 }
 
-bool HoldsTrailerMarker(std::u16string_view trimmed) {
+bool HoldsTrailerMarker(std::string_view trimmed) {
   // Both markers start with "; ": one look at every ";".
-  for (std::size_t at = trimmed.find(u';'); at != std::u16string_view::npos;
-       at = trimmed.find(u';', at + 1)) {
-    const std::u16string_view rest = trimmed.substr(at);
+  for (std::size_t at = trimmed.find(';'); at != std::string_view::npos;
+       at = trimmed.find(';', at + 1)) {
+    const std::string_view rest = trimmed.substr(at);
     if (rest.starts_with(kIdeOptionsMarker) || rest.starts_with(kJapbeVersionMarker)) return true;
   }
   return false;
@@ -29,41 +28,27 @@ bool HoldsTrailerMarker(std::u16string_view trimmed) {
 
 namespace {
 
-bool IsLineEnd(char16_t c) { return c == u'\n' || c == u'\r' || c == u'\0'; }
+bool IsLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 
-// False when none of the four units at `text` is below U+000E, so none of
-// them ends a line.
-bool MayHoldLineEnd(const char16_t* text) {
-  constexpr std::uint64_t kOnes = 0x0001000100010001ull, kHigh = 0x8000800080008000ull;
+constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+
+// Non-zero when one of the eight bytes of `word` is zero.
+constexpr std::uint64_t ZeroByteIn(std::uint64_t word) { return (word - kOnes) & ~word & kHigh; }
+
+// False when none of the eight bytes at `text` is a CR, an LF or a NUL.
+bool MayHoldLineEnd(const char* text) {
   std::uint64_t word;
   std::memcpy(&word, text, sizeof word);
-  return ((word - 0x0E * kOnes) & ~word & kHigh) != 0;
+  return (ZeroByteIn(word) | ZeroByteIn(word ^ (kOnes * '\n')) | ZeroByteIn(word ^ (kOnes * '\r'))) !=
+         0;
 }
 
-// Number of lines in `text`: CR, LF, CR LF and NUL end a line, and a final
-// line end adds no empty line.
-std::size_t CountLines(const char16_t* text, std::size_t size) {
-  std::size_t ends = 0;
-  char16_t previous = 0;
-  for (std::size_t i = 0; i < size;) {
-    if (i + 4 <= size && !MayHoldLineEnd(text + i)) {
-      previous = text[i + 3];
-      i += 4;
-      continue;
-    }
-    const char16_t c = text[i++];
-    ends += static_cast<std::size_t>(c == u'\r' || c == u'\0' || (c == u'\n' && previous != u'\r'));
-    previous = c;
-  }
-  return ends + (size > 0 && !IsLineEnd(text[size - 1]) ? 1 : 0);
-}
-
-// The index of the first line end at or after `i`, or `size`. Looks at
-// four units at a time and closer only when one of them is below U+000E.
-std::size_t FindLineEnd(const char16_t* text, std::size_t i, std::size_t size) {
-  for (; i + 4 <= size; i += 4) {
+// The index of the first line end at or after `i`, or `size`; eight bytes
+// at a time, and one by one only where one of them may end the line.
+std::size_t FindLineEnd(const char* text, std::size_t i, std::size_t size) {
+  for (; i + 8 <= size; i += 8) {
     if (!MayHoldLineEnd(text + i)) continue;
-    for (std::size_t k = i; k < i + 4; ++k) {
+    for (std::size_t k = i; k < i + 8; ++k) {
       if (IsLineEnd(text[k])) return k;
     }
   }
@@ -71,96 +56,120 @@ std::size_t FindLineEnd(const char16_t* text, std::size_t i, std::size_t size) {
   return i;
 }
 
+// The end of the line end that starts at `i` (CR LF is one).
+std::size_t SkipLineEnd(const char* text, std::size_t i, std::size_t size) {
+  return i + ((text[i] == '\r' && i + 1 < size && text[i + 1] == '\n') ? 2 : 1);
+}
+
+// Number of lines in `text`: CR, LF, CR LF and NUL end a line, and a final
+// line end adds no empty line.
+std::size_t CountLines(const char* text, std::size_t size) {
+  std::size_t lines = 0;
+  for (std::size_t i = 0; i < size; ++lines) {
+    i = FindLineEnd(text, i, size);
+    if (i < size) i = SkipLineEnd(text, i, size);
+  }
+  return lines;
+}
+
+// The bytes of a file that carries no byte-order mark and is not UTF-8
+// throughout: each line that is well-formed UTF-8 stays as it is, every
+// other is read as Windows-1252.
+std::string MixedLinesAsUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t end = FindLineEnd(bytes.data(), i, bytes.size());
+    const std::string_view line = bytes.substr(i, end - i);
+    if (IsValidUtf8(line)) {
+      out.append(line);
+    } else {
+      AppendWindows1252AsUtf8(line, out);
+    }
+    i = end;
+    while (i < bytes.size() && IsLineEnd(bytes[i])) out += bytes[i++];
+  }
+  return out;
+}
+
 }  // namespace
 
-SourceLines SourceLines::FromBytes(std::string_view bytes) {
+SourceLines SourceLines::FromBytes(std::string bytes) {
   SourceLines lines;
   if (bytes.empty()) return lines;
-  // Line ends are ASCII, never part of a multi-byte sequence, so the whole
-  // file is decoded at once and split afterwards. Decoding stops at the
-  // first ill-formed UTF-8 sequence of a file without a mark, and the file
-  // is then decoded again line by line (see DetectEncoding). No decoder
-  // makes more code units than it reads bytes.
-  lines.text_ = std::make_unique_for_overwrite<char16_t[]>(bytes.size());
-  AdviseLargeBuffer(lines.text_.get(), bytes.size() * sizeof(char16_t));
-  char16_t* out = lines.text_.get();
-  std::size_t units = 0;
-  if (bytes.starts_with("\xEF\xBB\xBF")) {
-    units = DecodeUtf8Into(bytes, out);
-  } else if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-    units = DecodeUtf16Into(bytes, bytes[0] == '\xFE', out);
-  } else if (!DecodeValidUtf8Into(bytes, out, units)) {
-    units = 0;
-    for (std::size_t i = 0; i < bytes.size();) {
-      std::size_t end = bytes.find_first_of(std::string_view("\r\n\0", 3), i);
-      if (end == std::string_view::npos) end = bytes.size();
-      const std::string_view line = bytes.substr(i, end - i);
-      std::size_t decoded = 0;
-      if (!DecodeValidUtf8Into(line, out + units, decoded)) {
-        decoded = DecodeWindows1252Into(line, out + units);
-      }
-      units += decoded;
-      for (i = end; i < bytes.size() && (bytes[i] == '\r' || bytes[i] == '\n' || bytes[i] == '\0');
-           ++i) {
-        out[units++] = static_cast<char16_t>(bytes[i]);
-      }
-    }
+  // Line ends are ASCII, never part of a longer sequence, so the text is
+  // made UTF-8 first and split afterwards.
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    std::u16string units(bytes.size() / 2 + 1, u'\0');
+    units.resize(DecodeUtf16Into(bytes, bytes[0] == '\xFE', units.data()));
+    bytes = std::string();
+    lines.AddLines(EncodeUtf8(units));
+  } else if (IsValidUtf8(bytes)) {
+    lines.AddLines(std::move(bytes));
+  } else if (bytes.starts_with("\xEF\xBB\xBF")) {
+    std::string valid;
+    AppendValidUtf8(bytes, valid);
+    bytes = std::string();
+    lines.AddLines(std::move(valid));
+  } else {
+    std::string converted = MixedLinesAsUtf8(bytes);
+    bytes = std::string();
+    lines.AddLines(std::move(converted));
   }
-  lines.AddLines(units);
   return lines;
 }
 
 SourceLines SourceLines::FromTexts(std::span<const std::u16string> texts) {
   SourceLines lines;
-  std::size_t total = 0;
-  for (const std::u16string& text : texts) total += text.size();
-  lines.text_ = std::make_unique_for_overwrite<char16_t[]>(total);
+  std::string block;
+  std::vector<std::size_t> ends;
+  ends.reserve(texts.size());
+  for (const std::u16string& text : texts) {
+    block += EncodeUtf8(text);
+    ends.push_back(block.size());
+  }
+  lines.text_ = std::make_unique<const std::string>(std::move(block));
   lines.lines_.reserve(texts.size());
   std::size_t at = 0;
-  for (const std::u16string& text : texts) {
-    std::copy(text.begin(), text.end(), lines.text_.get() + at);
+  for (const std::size_t end : ends) {
     Record record;
     record.start = at;
-    record.length = static_cast<std::uint32_t>(text.size());
+    record.length = static_cast<std::uint32_t>(end - at);
     lines.lines_.push_back(record);
-    at += text.size();
+    at = end;
   }
   return lines;
 }
 
-void SourceLines::AddLines(std::size_t units) {
-  const char16_t* text = text_.get();
-  lines_.reserve(CountLines(text, units));
-  AdviseLargeBuffer(lines_.data(), lines_.capacity() * sizeof(Record));
-  std::size_t i = 0;
-  while (i < units) {
-    const std::size_t end = FindLineEnd(text, i, units);
+void SourceLines::AddLines(std::string&& text) {
+  text_ = std::make_unique<const std::string>(std::move(text));
+  const char* data = text_->data();
+  const std::size_t size = text_->size();
+  lines_.reserve(CountLines(data, size));
+  for (std::size_t i = 0; i < size;) {
+    const std::size_t end = FindLineEnd(data, i, size);
     Record record;
     record.start = i;
     record.length = static_cast<std::uint32_t>(end - i);
     lines_.push_back(record);
-    i = end;
-    if (i < units) {
-      if (text[i] == u'\r' && i + 1 < units && text[i + 1] == u'\n') ++i;
-      ++i;
-    }
+    i = end < size ? SkipLineEnd(data, end, size) : end;
   }
 }
 
-std::u16string_view SourceLines::TextOf(const Record& record) const {
-  return {text_.get() + record.start, record.length};
+std::string_view SourceLines::TextOf(const Record& record) const {
+  return {text_->data() + record.start, record.length};
 }
 
 SourceLine SourceLines::operator[](std::size_t index) const {
   const Record& record = lines_[index];
   SourceLine line;
   line.Text = TextOf(record);
-  line.Semicolon = record.semicolon;
-  line.Marker = record.marker;
+  line.Marker = static_cast<char16_t>(record.marker);
   if (record.semicolon > 0) {
-    const std::u16string_view trimmed = TrimSpaces(line.Text);
-    line.Comment = trimmed.substr(static_cast<std::size_t>(record.semicolon) +
-                                  (record.marker != 0 ? 1 : 0));
+    const std::string_view trimmed = TrimSpaces(line.Text);
+    line.Semicolon =
+        static_cast<std::int32_t>(Utf16Length(trimmed.substr(0, record.semicolon - 1)) + 1);
+    line.Comment = trimmed.substr(record.semicolon + (record.marker != 0 ? 1 : 0));
   }
   const std::size_t end =
       index + 1 < lines_.size() ? lines_[index + 1].first_literal : literals_.size();
@@ -184,36 +193,41 @@ void SourceLines::Clear() {
 
 namespace {
 
-bool IsEditorMarker(char16_t c) { return c == u'-' || c == u'{' || c == u'}'; }
+bool IsEditorMarker(char c) { return c == '-' || c == '{' || c == '}'; }
 
 }  // namespace
 
-void SourceLines::ExtractLine(Record& record, std::u16string_view t, bool collect_literals) {
+void SourceLines::ExtractLine(Record& record, std::string_view t, bool collect_literals) {
   // Inline assembler and C lines are passed through as they are.
   if (t.empty() || IsInlineBackendLine(t)) return;
 
   // One scan finds the strings, the character constants and the comment:
-  // a ";" starts the comment only outside all of them.
+  // a ";" starts the comment only outside all of them. Every character the
+  // scan looks for is ASCII, never part of a longer UTF-8 sequence.
   const std::size_t n = t.size();
+  // Literal positions count UTF-16 code units: counted on from the last one.
+  std::size_t counted_bytes = 0, counted_units = 0;
   std::size_t i = 0;
   while (i < n) {
-    const char16_t c = t[i];
-    if (c == u';') break;
-    if (c == u'"' || (c == u'~' && i + 1 < n && t[i + 1] == u'"')) {
-      const bool escaped = c == u'~';
+    const char c = t[i];
+    if (c == ';') break;
+    if (c == '"' || (c == '~' && i + 1 < n && t[i + 1] == '"')) {
+      const bool escaped = c == '~';
       const std::size_t quote = escaped ? i + 1 : i;
       std::size_t j = quote + 1;
-      while (j < n && t[j] != u'"') j += (escaped && t[j] == u'\\') ? 2 : 1;
+      while (j < n && t[j] != '"') j += (escaped && t[j] == '\\') ? 2 : 1;
       if (j >= n) return;  // an unclosed string runs to the end of the line
-      const std::u16string_view text = t.substr(quote + 1, j - quote - 1);
-      if (collect_literals && HoldsLetter(text) &&
-          text.find(u":\\") == std::u16string_view::npos && !IsTechnicalLiteral(text, escaped)) {
-        literals_.push_back({text, static_cast<std::int32_t>(quote + 1)});
+      const std::string_view text = t.substr(quote + 1, j - quote - 1);
+      if (collect_literals && HoldsLetter(text) && text.find(":\\") == std::string_view::npos &&
+          !IsTechnicalLiteral(text, escaped)) {
+        counted_units += Utf16Length(t.substr(counted_bytes, quote - counted_bytes));
+        counted_bytes = quote;
+        literals_.push_back({text, static_cast<std::int32_t>(counted_units + 1)});
       }
       i = j + 1;
-    } else if (c == u'\'') {
-      const std::size_t close = t.find(u'\'', i + 1);
-      if (close == std::u16string_view::npos) return;
+    } else if (c == '\'') {
+      const std::size_t close = t.find('\'', i + 1);
+      if (close == std::string_view::npos) return;
       i = close + 1;
     } else {
       ++i;
@@ -222,10 +236,10 @@ void SourceLines::ExtractLine(Record& record, std::u16string_view t, bool collec
   if (i >= n) return;
 
   std::size_t body = i + 1;
-  const char16_t marker = (body < n && IsEditorMarker(t[body])) ? t[body] : char16_t{0};
+  const char marker = (body < n && IsEditorMarker(t[body])) ? t[body] : char{0};
   if (marker != 0) ++body;
   if (!HoldsLetter(t.substr(body))) return;
-  record.semicolon = static_cast<std::int32_t>(i + 1);
+  record.semicolon = static_cast<std::uint32_t>(i + 1);
   record.marker = marker;
 }
 
@@ -240,7 +254,7 @@ std::int64_t SourceLines::Extract() {
     record.marker = 0;
     record.first_literal = static_cast<std::uint32_t>(literals_.size());
     if (stopped) continue;
-    const std::u16string_view trimmed = TrimSpaces(TextOf(record));
+    const std::string_view trimmed = TrimSpaces(TextOf(record));
     if (HoldsTrailerMarker(trimmed)) {
       stopped = true;
       continue;
@@ -255,23 +269,22 @@ std::int64_t SourceLines::Extract() {
   return items;
 }
 
-std::u16string BuildExchangeText(const SourceLines& lines) {
+std::string BuildExchangeText(const SourceLines& lines) {
   std::size_t size = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const SourceLine line = lines[i];
     size += line.Comment.size() + (line.Semicolon > 0 ? 1 : 0);
     for (const SourceLiteral& literal : line.Literals) size += literal.Text.size() + 1;
   }
-  std::u16string text;
+  std::string text;
   text.reserve(size);
-  AdviseLargeBuffer(text.data(), size * sizeof(char16_t));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const SourceLine line = lines[i];
-    if (line.Semicolon > 0) text.append(line.Comment).append(1, u'\r');
+    if (line.Semicolon > 0) text.append(line.Comment).append(1, '\r');
   }
   for (std::size_t i = 0; i < lines.size(); ++i) {
     for (const SourceLiteral& literal : lines[i].Literals) {
-      text.append(literal.Text).append(1, u'\r');
+      text.append(literal.Text).append(1, '\r');
     }
   }
   return text;

@@ -1,10 +1,12 @@
 // A source file as lines, the comments and string literals found in them,
 // and the exchange text that carries those items to the translator.
 //
-// The decoded text of all lines lives in one block owned by SourceLines;
-// each line is a small record into it, so a file costs little more than its
-// text in UTF-16. Views handed out stay valid as long as the SourceLines
-// object lives (moving it keeps them valid too).
+// The text of all lines lives in one block of UTF-8 owned by SourceLines:
+// a UTF-8 file is kept as the very bytes it was read as, any other encoding
+// is converted once. Each line is a small record into the block, so a file
+// costs little more than its own size. Positions and lengths the rules
+// speak of still count UTF-16 code units. Views handed out stay valid as
+// long as the SourceLines object lives (moving it keeps them valid too).
 #pragma once
 
 #include <cstdint>
@@ -17,25 +19,27 @@
 namespace qm {
 
 struct SourceLiteral {
-  std::u16string_view Text;   // the characters between the quotes, as written
-  std::int32_t Position = 0;  // 1-based position of the opening quote in the space-trimmed line
+  std::string_view Text;      // the characters between the quotes, as written (UTF-8)
+  std::int32_t Position = 0;  // 1-based position, in UTF-16 code units, of the opening
+                              // quote in the space-trimmed line
 };
 
-// One line, as a view.
+// One line, as a view (UTF-8).
 struct SourceLine {
-  std::u16string_view Text;     // the line as read, without its line end
-  std::u16string_view Comment;  // the collected comment, empty when none was collected
+  std::string_view Text;     // the line as read, without its line end
+  std::string_view Comment;  // the collected comment, empty when none was collected
   std::span<const SourceLiteral> Literals;  // the collected literals, left to right
-  // Where the comment sits: 1-based position of its ";" in the space-trimmed
-  // line (0 when none was collected), and the editor marker ("-", "{", "}")
+  // Where the comment sits: 1-based position, in UTF-16 code units, of its
+  // ";" in the space-trimmed line (0 when none was collected), and the
+  // editor marker ("-", "{", "}")
   // that follows the ";" and stays out of `Comment` (0 when there is none).
   std::int32_t Semicolon = 0;
   char16_t Marker = 0;
 };
 
 // The texts that start the settings block editors append to a source file.
-inline constexpr std::u16string_view kIdeOptionsMarker = u"; IDE Options =";
-inline constexpr std::u16string_view kJapbeVersionMarker = u"; jaPBe Version=";
+inline constexpr std::string_view kIdeOptionsMarker = "; IDE Options =";
+inline constexpr std::string_view kJapbeVersionMarker = "; jaPBe Version=";
 
 enum class SourceEncoding {
   Utf8,         // the UTF-8 byte-order mark, or well-formed UTF-8 throughout
@@ -52,7 +56,7 @@ enum class SourceEncoding {
 SourceEncoding DetectEncoding(std::string_view bytes);
 
 // True when a line, space-trimmed, holds a trailer marker.
-bool HoldsTrailerMarker(std::u16string_view trimmed);
+bool HoldsTrailerMarker(std::string_view trimmed);
 
 class SourceLines {
  public:
@@ -62,11 +66,14 @@ class SourceLines {
   SourceLines(const SourceLines&) = delete;
   SourceLines& operator=(const SourceLines&) = delete;
 
-  // Splits a file's bytes into lines, decoded as DetectEncoding says. CR,
-  // LF, CR LF and NUL end a line; the line end is not part of the line; a
-  // final line end adds no empty line. A byte-order mark stays as U+FEFF at
-  // the start of the first line (so the output gets the UTF-8 mark).
-  static SourceLines FromBytes(std::string_view bytes);
+  // Splits a file's bytes into lines, read as DetectEncoding says and held
+  // as UTF-8 (an ill-formed sequence of a UTF-8 file, a lone surrogate of a
+  // UTF-16 one, becomes U+FFFD). CR, LF, CR LF and NUL end a line; the line
+  // end is not part of the line; a final line end adds no empty line. A
+  // byte-order mark stays as U+FEFF at the start of the first line (so the
+  // output gets the UTF-8 mark). Well-formed UTF-8 bytes are kept as they
+  // are (moved in, they are not copied).
+  static SourceLines FromBytes(std::string bytes);
   // Lines given as texts (each without a line end).
   static SourceLines FromTexts(std::span<const std::u16string> texts);
 
@@ -93,28 +100,30 @@ class SourceLines {
   struct Record {
     std::uint64_t start = 0;
     std::uint32_t length = 0;
-    std::int32_t semicolon = 0;
+    std::uint32_t semicolon = 0;  // 1 + the byte offset of the ";" in the trimmed line, or 0
     std::uint32_t first_literal = 0;
-    char16_t marker = 0;
+    char marker = 0;
   };
 
-  void AddLines(std::size_t units);
+  // Takes `text` (well-formed UTF-8, line ends included) as the block.
+  void AddLines(std::string&& text);
   // `trimmed` is the line's text without its leading and trailing spaces.
   // Its strings are always skipped to find the comment, but collected only
   // when `collect_literals` is set.
-  void ExtractLine(Record& record, std::u16string_view trimmed, bool collect_literals);
-  std::u16string_view TextOf(const Record& record) const;
+  void ExtractLine(Record& record, std::string_view trimmed, bool collect_literals);
+  std::string_view TextOf(const Record& record) const;
 
-  // The decoded text of the whole file, line ends included; written once
-  // when the lines are read, never reallocated.
-  std::unique_ptr<char16_t[]> text_;
+  // The text of the whole file, line ends included; set once when the lines
+  // are read and never changed, and held apart so that moving the object
+  // moves no character.
+  std::unique_ptr<const std::string> text_;
   std::vector<Record> lines_;
   std::vector<SourceLiteral> literals_;
 };
 
-// The exchange text: every collected comment in line order, then every
-// literal in line order, each followed by one CR.
-std::u16string BuildExchangeText(const SourceLines& lines);
+// The exchange text, as UTF-8: every collected comment in line order, then
+// every literal in line order, each followed by one CR.
+std::string BuildExchangeText(const SourceLines& lines);
 
 // What the translator page takes at once, in UTF-16 code units.
 inline constexpr std::size_t kPieceUnits = 5000;

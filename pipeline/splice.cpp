@@ -5,36 +5,32 @@
 
 #include "text/encoding.h"
 #include "pipeline/item_rules.h"
-#include "text/large_buffer.h"
 #include "text/text.h"
 
 namespace qm {
 
-TranslatedLines SplitTranslatedText(std::u16string_view text) {
+TranslatedLines SplitTranslatedText(std::string_view text) {
   TranslatedLines lines;
-  std::size_t ends = 0;
-  char16_t previous = 0;
-  for (const char16_t c : text) {
-    ends += static_cast<std::size_t>(c == u'\r' || c == u'\0' || (c == u'\n' && previous != u'\r'));
-    previous = c;
-  }
-  lines.reserve(ends + 1);
-  AdviseLargeBuffer(lines.data(), lines.capacity() * sizeof(std::u16string_view));
-  std::size_t i = 0;
-  while (i < text.size()) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i < size;) {
     std::size_t end = i;
-    while (end < text.size() && text[end] != u'\r' && text[end] != u'\n' && text[end] != u'\0') {
-      ++end;
-    }
+    while (end < size && data[end] != '\r' && data[end] != '\n' && data[end] != '\0') ++end;
     lines.push_back(TrimSpaces(text.substr(i, end - i)));
     i = end;
-    if (i < text.size()) {
-      if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-      ++i;
-    }
+    if (i < size) i += (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') ? 2 : 1;
   }
   return lines;
 }
+
+std::string MakeTranslationText(std::string bytes) {
+  if (IsValidUtf8(bytes)) return bytes;
+  std::string valid;
+  AppendValidUtf8(bytes, valid);
+  return valid;
+}
+
+std::string MakeTranslationText(std::u16string_view text) { return EncodeUtf8(text); }
 
 std::size_t CountTranslatedLines(const TranslatedLines& lines) {
   std::size_t count = lines.size();
@@ -49,12 +45,12 @@ namespace {
 // escapes leave unescaped, and a backslash sequence the language does not
 // define (a translator that changes case turns "\n" into "\N") would not
 // compile or would change the text.
-bool RefusedTranslation(std::u16string_view translation, bool escaped) {
-  if (!escaped) return translation.find(u'"') != std::u16string_view::npos;
+bool RefusedTranslation(std::string_view translation, bool escaped) {
+  if (!escaped) return translation.find('"') != std::string_view::npos;
   if (HoldsUndefinedEscape(translation)) return true;
   for (std::size_t i = 0; i < translation.size(); ++i) {
-    if (translation[i] == u'"') return true;
-    if (translation[i] == u'\\' && ++i == translation.size()) return true;
+    if (translation[i] == '"') return true;
+    if (translation[i] == '\\' && ++i == translation.size()) return true;
   }
   return false;
 }
@@ -73,16 +69,16 @@ class Splicer {
   }
 
   // The text of line `index` after the splice; lines must be asked in order.
-  std::u16string_view Render(std::size_t index) {
+  std::string_view Render(std::size_t index) {
     const SourceLine line = lines_[index];
     if (line.Semicolon == 0 && line.Literals.empty()) return line.Text;
-    const std::u16string_view text = line.Text;
+    const std::string_view text = line.Text;
     buffer_.clear();
     std::size_t copied = 0;
     for (const SourceLiteral& literal : line.Literals) {
-      const std::u16string_view* translation = Next(next_literal_);
+      const std::string_view* translation = Next(next_literal_);
       const auto start = static_cast<std::size_t>(literal.Text.data() - text.data());
-      const bool escaped = start >= 2 && text[start - 2] == u'~';
+      const bool escaped = start >= 2 && text[start - 2] == '~';
       if (translation == nullptr || RefusedTranslation(*translation, escaped)) {
         ++result_.kept;
         continue;
@@ -93,18 +89,19 @@ class Splicer {
       ++result_.replaced;
     }
     if (line.Semicolon > 0) {
-      const std::u16string_view* translation = Next(next_comment_);
+      const std::string_view* translation = Next(next_comment_);
       if (translation == nullptr) {
         ++result_.kept;
       } else {
-        const std::size_t semicolon =
-            LeadingSpaces(text) + static_cast<std::size_t>(line.Semicolon) - 1;
+        // The ";" sits just before the comment and its editor marker.
+        const std::size_t semicolon = static_cast<std::size_t>(line.Comment.data() - text.data()) -
+                                      (line.Marker != 0 ? 2 : 1);
         buffer_.append(text.substr(copied, semicolon - copied));
-        buffer_ += u';';
-        if (line.Marker != 0) buffer_ += line.Marker;
-        buffer_ += u' ';
+        buffer_ += ';';
+        if (line.Marker != 0) buffer_ += static_cast<char>(line.Marker);
+        buffer_ += ' ';
         buffer_.append(*translation);
-        buffer_.append(TrailingSpaces(text), u' ');
+        buffer_.append(TrailingSpaces(text), ' ');
         copied = text.size();
         ++result_.replaced;
       }
@@ -118,17 +115,17 @@ class Splicer {
  private:
   // The translated line for the next item of a section, or null when the
   // translation has run out. The item's line is used up either way.
-  const std::u16string_view* Next(std::size_t& cursor) {
+  const std::string_view* Next(std::size_t& cursor) {
     return cursor < translated_.size() ? &translated_[cursor++] : nullptr;
   }
 
   // Translated lines come back trimmed; the spaces at the ends of a literal
   // are part of the program ("Hello, " + Name$), so they are put back.
-  void AppendLiteral(std::u16string_view original, std::u16string_view translation) {
+  void AppendLiteral(std::string_view original, std::string_view translation) {
     if (translation.empty()) return;
     const std::size_t lead = LeadingSpaces(original);
     const std::size_t trail = lead == original.size() ? 0 : TrailingSpaces(original);
-    buffer_.append(lead, u' ').append(translation).append(trail, u' ');
+    buffer_.append(lead, ' ').append(translation).append(trail, ' ');
   }
 
   const SourceLines& lines_;
@@ -136,15 +133,8 @@ class Splicer {
   std::size_t next_comment_ = 0;
   std::size_t next_literal_ = 0;
   SpliceResult result_;
-  std::u16string buffer_;
+  std::string buffer_;
 };
-
-bool HasNonAscii(std::u16string_view text) {
-  for (const char16_t c : text) {
-    if (c > 0x7F) return true;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -157,12 +147,11 @@ SpliceResult SpliceLines(const SourceLines& lines, const TranslatedLines& transl
   return splicer.result();
 }
 
-std::vector<std::u16string> SplicedTexts(const SourceLines& lines,
-                                         const TranslatedLines& translated,
-                                         SpliceResult* result) {
-  std::vector<std::u16string> texts;
+std::vector<std::string> SplicedTexts(const SourceLines& lines, const TranslatedLines& translated,
+                                      SpliceResult* result) {
+  std::vector<std::string> texts;
   texts.reserve(lines.size());
-  const SpliceResult r = SpliceLines(lines, translated, [&texts](std::u16string_view text) {
+  const SpliceResult r = SpliceLines(lines, translated, [&texts](std::string_view text) {
     texts.emplace_back(text);
     return true;
   });
@@ -172,26 +161,34 @@ std::vector<std::u16string> SplicedTexts(const SourceLines& lines,
 
 bool EncodeOutput(const SourceLines& lines, const TranslatedLines& translated,
                   const ByteSink& sink, SpliceResult* result) {
-  // Whether the mark is needed is known only from the whole output, so the
-  // lines are spliced twice: once to look, once to write.
+  // Whether the mark is needed is known only from the whole output. When
+  // neither the lines nor the translation hold anything beyond ASCII, it is
+  // not; otherwise the lines are spliced once to look, once to write.
   bool needs_mark = false;
-  if (!lines.empty() && !lines[0].Text.starts_with(u"\uFEFF")) {
-    SpliceLines(lines, translated, [&needs_mark](std::u16string_view text) {
-      needs_mark = HasNonAscii(text);
-      return !needs_mark;
-    });
+  if (!lines.empty() && !lines[0].Text.starts_with("\xEF\xBB\xBF")) {
+    bool may_need_mark = false;
+    for (std::size_t i = 0; i < lines.size() && !may_need_mark; ++i) {
+      may_need_mark = HoldsNonAscii(lines[i].Text);
+    }
+    for (std::size_t i = 0; i < translated.size() && !may_need_mark; ++i) {
+      may_need_mark = HoldsNonAscii(translated[i]);
+    }
+    if (may_need_mark) {
+      SpliceLines(lines, translated, [&needs_mark](std::string_view text) {
+        needs_mark = HoldsNonAscii(text);
+        return !needs_mark;
+      });
+    }
   }
 
-  // Lines are encoded straight into one buffer, handed on whenever it holds
-  // a chunk; a line too long for the room left goes in pieces, never cut
-  // between the two halves of a surrogate pair.
+  // Lines are gathered in one buffer, handed on whenever it holds a chunk;
+  // a line longer than a chunk goes to the sink as it is.
   constexpr std::size_t kChunk = 1 << 16;
-  constexpr std::size_t kSize = 2 * kChunk;
-  const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kSize);
+  const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(2 * kChunk + 2);
   std::size_t used = 0;
   bool ok = true;
   const auto flush = [&] {
-    ok = sink(std::string_view(buffer.get(), used));
+    if (used > 0) ok = sink(std::string_view(buffer.get(), used));
     used = 0;
     return ok;
   };
@@ -199,27 +196,19 @@ bool EncodeOutput(const SourceLines& lines, const TranslatedLines& translated,
     std::memcpy(buffer.get(), "\xEF\xBB\xBF", 3);
     used = 3;
   }
-  const SpliceResult r = SpliceLines(lines, translated, [&](std::u16string_view text) {
-    while (!text.empty()) {
-      // Each unit takes at most three bytes; two more stay free for CR LF.
-      std::u16string_view piece = text.substr(0, (kSize - used - 2) / 3);
-      if (piece.size() < text.size() && !piece.empty() && piece.back() >= 0xD800 &&
-          piece.back() <= 0xDBFF) {
-        piece.remove_suffix(1);
-      }
-      if (piece.empty()) {
-        if (!flush()) return false;
-        continue;
-      }
-      used += EncodeUtf8Into(piece, buffer.get() + used);
-      text.remove_prefix(piece.size());
+  const SpliceResult r = SpliceLines(lines, translated, [&](std::string_view text) {
+    if (text.size() > kChunk) {
+      if (!flush() || !(ok = sink(text))) return false;
+    } else {
+      std::memcpy(buffer.get() + used, text.data(), text.size());
+      used += text.size();
     }
     buffer[used++] = '\r';
     buffer[used++] = '\n';
     return used < kChunk || flush();
   });
   if (result != nullptr) *result = r;
-  return ok && (used == 0 || flush());
+  return ok && flush();
 }
 
 std::string OutputBytes(const SourceLines& lines, const TranslatedLines& translated) {

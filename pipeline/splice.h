@@ -12,12 +12,19 @@
 namespace qm {
 
 // The lines of the confirmed translated text, as views into that text.
-using TranslatedLines = std::vector<std::u16string_view>;
+using TranslatedLines = std::vector<std::string_view>;
 
-// Splits the translated text into lines: CR, LF, CR LF and NUL each end a
-// line (so LF CR ends two), every line is space-trimmed, empty lines are
-// kept, and a line end at the very end adds no empty last line.
-TranslatedLines SplitTranslatedText(std::u16string_view text);
+// Splits the translated text (well-formed UTF-8: see MakeTranslationText)
+// into lines, in one pass: CR, LF, CR LF and NUL each end a line (so LF CR
+// ends two), every line is space-trimmed, empty lines are kept, and a line
+// end at the very end adds no empty last line.
+TranslatedLines SplitTranslatedText(std::string_view text);
+
+// A translated text as SplitTranslatedText takes it: UTF-8 bytes as read
+// from a file, with each ill-formed sequence made U+FFFD, or a text from
+// the clipboard (a lone surrogate made U+FFFD, as in every output).
+std::string MakeTranslationText(std::string bytes);
+std::string MakeTranslationText(std::u16string_view text);
 
 // The lines that came back, for comparing with the items sent: empty lines
 // at the very end (which a copy from a page often brings) do not count.
@@ -41,20 +48,21 @@ struct SpliceResult {
 //    in; its line is used up all the same, so the pairing never shifts.
 //  - Items past the last translated line keep their text.
 // `emit` returns false to stop early.
-using LineSink = std::function<bool(std::u16string_view)>;
+using LineSink = std::function<bool(std::string_view)>;
 SpliceResult SpliceLines(const SourceLines& lines, const TranslatedLines& translated,
                          const LineSink& emit);
 
 // The spliced texts of all lines, for callers that want them in memory.
-std::vector<std::u16string> SplicedTexts(const SourceLines& lines,
+std::vector<std::string> SplicedTexts(const SourceLines& lines,
                                          const TranslatedLines& translated,
                                          SpliceResult* result = nullptr);
 
 // The output file's bytes: every spliced line as UTF-8 followed by CR LF.
 // When the text holds anything beyond ASCII the output starts with the UTF-8
 // byte-order mark (unless the first line already starts with U+FEFF), so the
-// editor does not read it in the ANSI code page. The bytes are handed to
-// `sink` in chunks; a sink returning false stops the encoding.
+// editor does not read it in the ANSI code page. A line without items goes
+// out as the bytes it was read as. The bytes are handed to `sink` in
+// chunks; a sink returning false stops the writing.
 bool EncodeOutput(const SourceLines& lines, const TranslatedLines& translated,
                   const ByteSink& sink, SpliceResult* result = nullptr);
 std::string OutputBytes(const SourceLines& lines, const TranslatedLines& translated = {});

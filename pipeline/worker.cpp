@@ -98,7 +98,7 @@ class Worker {
             ShowCount(kItemCountField, kItemCountPrefix, ++collected_);
           }
         }
-        exchange = BuildExchangeText(state_.SourceLines);
+        exchange = DecodeUtf8(BuildExchangeText(state_.SourceLines));
         pieces = ExchangePieces(exchange);
       } catch (const std::bad_alloc&) {
         error = fs::FileError::TooLarge;  // one file too large for memory; the run goes on
@@ -115,9 +115,11 @@ class Worker {
       return Complete(false);
     }
 
-    std::u16string translated;
+    std::string translated;
     if (pieces.size() <= 1) {
-      if (!HandOff(exchange, Concat({kCurrentFilePrefix, name}), translated)) return false;
+      std::u16string text;
+      if (!HandOff(exchange, Concat({kCurrentFilePrefix, name}), text)) return false;
+      translated = MakeTranslationText(text);
     } else {
       // The translator page takes only so much at once: one hand-off per
       // piece, and the confirmed pieces joined in order.
@@ -154,7 +156,8 @@ class Worker {
     for (bool confirmed = false; !confirmed;) {
       std::u16string clipboard;
       if (platform_.PollClipboard(exchange, clipboard) == ClipboardPoll::Changed) {
-        const std::size_t returned = CountTranslatedLines(SplitTranslatedText(clipboard));
+        const std::size_t returned = CountTranslatedLines(
+            SplitTranslatedText(MakeTranslationText(std::u16string_view(clipboard))));
         std::u16string text = ConfirmationText(clipboard);
         if (returned != sent) text += CountWarning(returned, sent);
         const Answer answer = platform_.AskYesNo(
@@ -177,20 +180,26 @@ class Worker {
   // never moves the lines of the pieces after it. Missing lines keep the
   // item's own text; extra lines are dropped.
   static void AppendPieceTranslation(std::u16string_view piece, std::u16string_view translation,
-                                     std::u16string& joined) {
-    const TranslatedLines lines = SplitTranslatedText(translation);
+                                     std::string& joined) {
+    const std::string text = MakeTranslationText(translation);
+    const TranslatedLines lines = SplitTranslatedText(text);
     const std::size_t returned = CountTranslatedLines(lines);
     const std::vector<std::u16string_view> items = ExchangeItems(piece);
     for (std::size_t i = 0; i < items.size(); ++i) {
-      joined.append(i < returned ? lines[i] : items[i]).append(1, u'\r');
+      if (i < returned) {
+        joined.append(lines[i]);
+      } else {
+        joined.append(EncodeUtf8(items[i]));
+      }
+      joined += '\r';
     }
   }
 
-  void ReadBack(std::u16string translated) {
+  void ReadBack(std::string translated) {
     // The scratch copy is kept for the user; the lines come from memory, so
     // a scratch file that cannot be written loses nothing.
     if (const std::u16string folder = platform_.PrivateTempFolder(); !folder.empty()) {
-      fs::WritePrivateFile(fs::JoinPath(folder, kScratchName), EncodeUtf8(translated));
+      fs::WritePrivateFile(fs::JoinPath(folder, kScratchName), translated);
     }
     state_.TranslatedText = std::move(translated);
     state_.TranslatedLines = SplitTranslatedText(state_.TranslatedText);

@@ -15,8 +15,8 @@ namespace qm {
 
 struct SharedState : RunState {
   std::array<std::u16string, kLanguageTextCount> LanguageText;
-  std::u16string IdeOptionsMarker{kIdeOptionsMarker};
-  std::u16string JapbeVersionMarker{kJapbeVersionMarker};
+  std::string IdeOptionsMarker{kIdeOptionsMarker};
+  std::string JapbeVersionMarker{kJapbeVersionMarker};
   std::unique_ptr<Thread> HeartbeatThread;
   std::unique_ptr<Thread> WorkerThread;
 };

@@ -196,7 +196,7 @@ TEST(AtomicWrite, AnEditMadeSinceTheReadIsNotOverwritten) {
   EXPECT_TRUE(stamp.valid());
 
   // Unchanged: written.
-  ASSERT_FALSE(WriteOutputFile(P(source), lines, SplitTranslatedText(u"eins"), nullptr, &stamp));
+  ASSERT_FALSE(WriteOutputFile(P(source), lines, SplitTranslatedText("eins"), nullptr, &stamp));
   EXPECT_EQ(ReadBytes(source), "; eins\r\n");
   ASSERT_FALSE(ReadSourceFile(P(source), lines, &stamp));
   lines.Extract();
@@ -210,14 +210,14 @@ TEST(AtomicWrite, AnEditMadeSinceTheReadIsNotOverwritten) {
     WriteBytes(source, edit.content);
     if (edit.hours_ago != 0) SetModifiedHoursAgo(source, edit.hours_ago);
     std::u16string reason;
-    EXPECT_EQ(WriteOutputFile(P(source), lines, SplitTranslatedText(u"zwei"), nullptr, &stamp,
+    EXPECT_EQ(WriteOutputFile(P(source), lines, SplitTranslatedText("zwei"), nullptr, &stamp,
                               &reason),
               fs::FileError::ChangedOnDisk);
     EXPECT_EQ(ReadBytes(source), edit.content);
     EXPECT_NE(reason.find(u"changed on disk"), std::u16string::npos);
   }
   // Another file is not compared with the stamp.
-  EXPECT_FALSE(WriteOutputFile(P(dir.File("copy.pb")), lines, SplitTranslatedText(u"zwei"), nullptr,
+  EXPECT_FALSE(WriteOutputFile(P(dir.File("copy.pb")), lines, SplitTranslatedText("zwei"), nullptr,
                                &stamp));
 }
 
@@ -261,9 +261,9 @@ TEST(AtomicWrite, AUtf16SourceComesOutAsUtf8WithTheMark) {
     SourceLines lines;
     ASSERT_FALSE(ReadSourceFile(P(dir.File("in.pb")), lines));
     lines.Extract();
-    EXPECT_EQ(BuildExchangeText(lines), u" Gr\u00F6\u00DFe\rHallo Welt\r");
+    EXPECT_EQ(BuildExchangeText(lines), " Gr\xC3\xB6\xC3\x9F" "e\rHallo Welt\r");
     ASSERT_FALSE(
-        WriteOutputFile(P(dir.File("out.pb")), lines, SplitTranslatedText(u"Size\rHello world")));
+        WriteOutputFile(P(dir.File("out.pb")), lines, SplitTranslatedText("Size\rHello world")));
     EXPECT_EQ(ReadBytes(dir.File("out.pb")),
               "\xEF\xBB\xBF; Size\r\nx$ = \"Hello world\"\r\n");
   }

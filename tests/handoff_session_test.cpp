@@ -42,13 +42,14 @@ struct OneFile {
   std::u16string Exchange() const {
     SourceLines lines = SourceLines::FromBytes(content);
     lines.Extract();
-    return BuildExchangeText(lines);
+    return DecodeUtf8(BuildExchangeText(lines));
   }
   // What `quillmark-cli apply` writes for this translation.
   std::string Applied(std::u16string_view translation) const {
     SourceLines lines = SourceLines::FromBytes(content);
     lines.Extract();
-    return OutputBytes(lines, SplitTranslatedText(translation));
+    const std::string text = MakeTranslationText(translation);
+    return OutputBytes(lines, SplitTranslatedText(text));
   }
   std::string Output() const { return ReadBytes(destination + kSep + name); }
   bool Written() const { return Exists(destination + kSep + name); }
@@ -179,8 +180,9 @@ TEST(HandOff, ALongFileGoesThroughInPiecesThatFitThePage) {
   ASSERT_TRUE(file.Written());
   EXPECT_EQ(file.Output(), file.Applied(joined));
   // The scratch copy holds the joined translation, line for line.
-  const std::u16string scratch = DecodeUtf8(ReadBytes(file.scratch + kSep + "btex"));
-  EXPECT_TRUE(SplitTranslatedText(scratch) == SplitTranslatedText(joined));
+  const std::string scratch = ReadBytes(file.scratch + kSep + "btex");
+  const std::string expected = MakeTranslationText(joined);
+  EXPECT_TRUE(SplitTranslatedText(scratch) == SplitTranslatedText(expected));
   EXPECT_EQ(session->Rows("TranslatedListView"), std::vector<std::u16string>{u"Translation Saved"});
   EXPECT_EQ(YesNoBoxes(session), 4);
   EXPECT_EQ(session.Close(), 0);

@@ -6,6 +6,7 @@
 
 #include "pipeline/source_lines.h"
 #include "pipeline/splice.h"
+#include "text/encoding.h"
 #include "tests/test_support.h"
 
 namespace qm {
@@ -102,6 +103,8 @@ TEST(ItemRules, TechnicalLiterals) {
   for (const Case& c : cases) {
     EXPECT_EQ(IsTechnicalLiteral(U(c.text), c.escaped), c.technical)
         << c.text << (c.escaped ? " (escaped)" : "");
+    EXPECT_EQ(IsTechnicalLiteral(std::string_view(c.text), c.escaped), c.technical)
+        << c.text << (c.escaped ? " (escaped, UTF-8)" : " (UTF-8)");
   }
 }
 
@@ -126,6 +129,7 @@ TEST(ItemRules, DirectivesAndInlineBackendLines) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DirectiveOf(c.code), c.directive) << test::U8(c.code);
+    EXPECT_EQ(DirectiveOf(test::U8(c.code)), c.directive) << test::U8(c.code) << " (UTF-8)";
   }
   EXPECT_TRUE(IsInlineBackendLine(u"!mov eax, 1"));
   EXPECT_TRUE(IsInlineBackendLine(u"\t\t!mov eax, 1 ; x"));
@@ -138,7 +142,7 @@ TEST(ItemRules, DirectivesAndInlineBackendLines) {
 std::u16string Exchange(std::initializer_list<std::u16string> texts) {
   SourceLines lines = SourceLines::FromTexts(std::vector<std::u16string>(texts));
   const std::int64_t items = lines.Extract();
-  const std::u16string exchange = BuildExchangeText(lines);
+  const std::u16string exchange = DecodeUtf8(BuildExchangeText(lines));
   EXPECT_EQ(static_cast<std::int64_t>(std::count(exchange.begin(), exchange.end(), u'\r')), items);
   return exchange;
 }
@@ -188,7 +192,9 @@ TEST(ItemRules, UserInterfaceTextIsStillCollected) {
       u"Über", u"Version 2.0 – © 2024", u"Datei öffnen", u"Line one\\nline two"};
   std::vector<std::u16string> collected;
   for (std::size_t i = 0; i < source.size(); ++i) {
-    for (const SourceLiteral& literal : source[i].Literals) collected.emplace_back(literal.Text);
+    for (const SourceLiteral& literal : source[i].Literals) {
+      collected.push_back(DecodeUtf8(literal.Text));
+    }
   }
   EXPECT_EQ(collected, expected);
 }
@@ -197,7 +203,8 @@ TEST(ItemRules, EscapedStringsKeepDefinedEscapes) {
   const auto apply = [](std::u16string line, std::u16string_view translation) {
     SourceLines lines = SourceLines::FromTexts(std::vector<std::u16string>{std::move(line)});
     lines.Extract();
-    return SplicedTexts(lines, SplitTranslatedText(translation)).at(0);
+    const std::string text = MakeTranslationText(translation);
+    return DecodeUtf8(SplicedTexts(lines, SplitTranslatedText(text)).at(0));
   };
   struct Case {
     const char16_t* line;
@@ -221,6 +228,15 @@ TEST(ItemRules, EscapedStringsKeepDefinedEscapes) {
   }
   EXPECT_FALSE(HoldsUndefinedEscape(u"plain text"));
   EXPECT_TRUE(HoldsUndefinedEscape(u"C:\\Temp"));
+  // The UTF-8 forms judge alike, a character beyond ASCII included.
+  EXPECT_FALSE(HoldsUndefinedEscape("Zeile\\n"));
+  EXPECT_TRUE(HoldsUndefinedEscape("C:\\Temp"));
+  EXPECT_TRUE(HoldsUndefinedEscape(U("Gr\\ü")));
+  EXPECT_TRUE(HoldsUndefinedEscape("Gr\\\xC3\xBC"));
+  EXPECT_TRUE(IsInlineBackendLine("\t\t!mov eax, 1 ; x"));
+  EXPECT_FALSE(IsInlineBackendLine("If Not a ; !x"));
+  EXPECT_TRUE(HoldsLetter("\xC3\xA9"));
+  EXPECT_FALSE(HoldsLetter("-- 42 --"));
 }
 
 }  // namespace

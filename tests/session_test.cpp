@@ -76,15 +76,16 @@ struct Project {
 };
 
 std::u16string ExchangeTextOf(std::string_view bytes) {
-  SourceLines lines = SourceLines::FromBytes(bytes);
+  SourceLines lines = SourceLines::FromBytes(std::string(bytes));
   lines.Extract();
-  return BuildExchangeText(lines);
+  return DecodeUtf8(BuildExchangeText(lines));
 }
 
 std::string OutputOf(std::string_view bytes, std::u16string_view translation) {
-  SourceLines lines = SourceLines::FromBytes(bytes);
+  SourceLines lines = SourceLines::FromBytes(std::string(bytes));
   lines.Extract();
-  return OutputBytes(lines, SplitTranslatedText(translation));
+  const std::string text = MakeTranslationText(translation);
+  return OutputBytes(lines, SplitTranslatedText(text));
 }
 
 std::string ContentOf(std::string_view name) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "text/encoding.h"
 #include "text/text.h"
 #include "tests/test_support.h"
 
@@ -12,7 +13,7 @@ using test::U;
 
 std::vector<std::u16string> Texts(const SourceLines& lines) {
   std::vector<std::u16string> texts;
-  for (std::size_t i = 0; i < lines.size(); ++i) texts.emplace_back(lines[i].Text);
+  for (std::size_t i = 0; i < lines.size(); ++i) texts.push_back(DecodeUtf8(lines[i].Text));
   return texts;
 }
 
@@ -97,12 +98,20 @@ Extracted Extract(const std::u16string& text) {
   SourceLines lines = Lines({text});
   lines.Extract();
   const SourceLine line = lines[0];
-  Extracted out{std::u16string(line.Comment), line.Semicolon, line.Marker, {}};
+  Extracted out{DecodeUtf8(line.Comment), line.Semicolon, line.Marker, {}};
   for (const SourceLiteral& l : line.Literals) {
-    out.literals.push_back({std::u16string(l.Text), l.Position});
-    // The view and the position name the same quote.
+    out.literals.push_back({DecodeUtf8(l.Text), l.Position});
+    // The view and the position (in UTF-16 code units) name the same quote.
     const std::size_t quote = static_cast<std::size_t>(l.Text.data() - line.Text.data()) - 1;
-    EXPECT_EQ(quote, LeadingSpaces(line.Text) + static_cast<std::size_t>(l.Position) - 1);
+    EXPECT_EQ(Utf16Length(line.Text.substr(0, quote)),
+              LeadingSpaces(line.Text) + static_cast<std::size_t>(l.Position) - 1);
+  }
+  if (line.Semicolon > 0) {
+    const std::size_t semicolon = static_cast<std::size_t>(line.Comment.data() - line.Text.data()) -
+                                  (line.Marker != 0 ? 2 : 1);
+    EXPECT_EQ(line.Text[semicolon], ';');
+    EXPECT_EQ(Utf16Length(line.Text.substr(0, semicolon)),
+              LeadingSpaces(line.Text) + static_cast<std::size_t>(line.Semicolon) - 1);
   }
   return out;
 }
@@ -150,6 +159,9 @@ TEST(ExtractLine, CommentsAndLiterals) {
       {u"x = 1 ; 42", u"", 0, {}},
       {u"a$ = \"\u00E9\"", u"", 0, {{u"\u00E9", 6}}},  // anything beyond ASCII counts
       {u"a$ = \"\u4E2D\u6587\" ; \u6CE8\u91CA", u" \u6CE8\u91CA", 11, {{u"\u4E2D\u6587", 6}}},
+      // Positions count UTF-16 code units: a character beyond U+FFFF is two.
+      {u"x = \"\U0001F600\" + \"y\" ; \u00E9t\u00E9", u" \u00E9t\u00E9", 16,
+       {{u"\U0001F600", 5}, {u"y", 12}}},
   };
   for (const Case& c : cases) {
     const Extracted e = Extract(c.line);
@@ -191,7 +203,7 @@ TEST(ExtractItems, StopsAtTheTrailer) {
       u"b$ = \"two\"",
   });
   EXPECT_EQ(lines.Extract(), 1);
-  EXPECT_EQ(lines[0].Comment, u" one");
+  EXPECT_EQ(lines[0].Comment, " one");
   for (std::size_t i = 1; i < lines.size(); ++i) {
     EXPECT_EQ(lines.ItemCount(i), 0) << i;
   }
@@ -208,15 +220,15 @@ TEST(ExchangeText, CommentsFirstThenLiteralsEachEndedByCr) {
   SourceLines lines = Lines({u"a = 1 ; one", u"b$ = \"two\"", u"; three",
                              u"ShowMessage(\"Title\", \"Hello world\") ; greet"});
   EXPECT_EQ(lines.Extract(), 6);
-  EXPECT_EQ(BuildExchangeText(lines), u" one\r three\r greet\rtwo\rTitle\rHello world\r");
+  EXPECT_EQ(BuildExchangeText(lines), " one\r three\r greet\rtwo\rTitle\rHello world\r");
   std::int64_t items = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) items += lines.ItemCount(i);
   EXPECT_EQ(items, 6);
 
   SourceLines none = Lines({u"x = 1", u"", u"; ---"});
   EXPECT_EQ(none.Extract(), 0);
-  EXPECT_EQ(BuildExchangeText(none), u"");
-  EXPECT_EQ(BuildExchangeText(SourceLines()), u"");
+  EXPECT_EQ(BuildExchangeText(none), "");
+  EXPECT_EQ(BuildExchangeText(SourceLines()), "");
 }
 
 }  // namespace

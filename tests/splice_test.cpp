@@ -29,9 +29,20 @@ TEST(SplitTranslatedText, LineEndsAndTrimming) {
       {u"   ", {u""}},
   };
   for (const Case& c : cases) {
-    const TranslatedLines views = SplitTranslatedText(c.text);
-    EXPECT_EQ(Lines(views.begin(), views.end()), c.lines) << test::U8(c.text);
+    const std::string text = MakeTranslationText(c.text);
+    Lines lines;
+    for (const std::string_view view : SplitTranslatedText(text)) lines.push_back(DecodeUtf8(view));
+    EXPECT_EQ(lines, c.lines) << test::U8(c.text);
   }
+}
+
+TEST(SplitTranslatedText, IllFormedBytesBecomeReplacementCharacters) {
+  // As a decoder reads them: each maximal ill-formed sequence is one U+FFFD.
+  EXPECT_EQ(MakeTranslationText(std::string("Gr\xC3\xB6\xC3" "e\r\xFF\xFEx")),
+            "Gr\xC3\xB6\xEF\xBF\xBD" "e\r\xEF\xBF\xBD\xEF\xBF\xBDx");
+  EXPECT_EQ(MakeTranslationText(std::string("caf\xC3\xA9")), "caf\xC3\xA9");
+  // A lone surrogate from the clipboard becomes U+FFFD too, as in every output.
+  EXPECT_EQ(MakeTranslationText(std::u16string_view(u"a\xD800" u"b")), "a\xEF\xBF\xBD" "b");
 }
 
 // Reads, extracts, splices `translation` and returns the rewritten lines.
@@ -40,7 +51,12 @@ std::vector<std::u16string> Apply(const std::vector<std::u16string>& source,
                                   SpliceResult* result = nullptr) {
   SourceLines lines = SourceLines::FromTexts(source);
   lines.Extract();
-  return SplicedTexts(lines, SplitTranslatedText(translation), result);
+  const std::string text = MakeTranslationText(translation);
+  std::vector<std::u16string> out;
+  for (const std::string& line : SplicedTexts(lines, SplitTranslatedText(text), result)) {
+    out.push_back(DecodeUtf8(line));
+  }
+  return out;
 }
 
 TEST(Splice, OneLine) {
@@ -79,6 +95,10 @@ TEST(Splice, OneLine) {
       {u"a$ = \"Hello\"", u"ends in \\", u"a$ = \"ends in \\\""},  // plain strings have no escapes
       // Inline assembler is left alone.
       {u"! mov eax, 1 ; load", u"laden", u"! mov eax, 1 ; load"},
+      // Characters of several bytes before an item move nothing.
+      {u"  x$ = \"\U0001F600 \u00E9\" ; \u00FCber", u"\u00C9t\u00E9\rsmile",
+       u"  x$ = \"smile\" ; \u00C9t\u00E9"},
+      {u"Gr\u00F6\u00DFe = 1 ;- Gr\u00F6\u00DFe", u"size", u"Gr\u00F6\u00DFe = 1 ;- size"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Apply({c.line}, c.translation), std::vector<std::u16string>{c.out})
@@ -166,10 +186,15 @@ TEST(OutputBytes, CrLfAfterEveryLineAndTheMarkRule) {
   // first character beyond ASCII, or take the only one away.
   SourceLines ascii = FromTexts({u"; note"});
   ascii.Extract();
-  EXPECT_EQ(OutputBytes(ascii, {u"\u00E9t\u00E9"}), "\xEF\xBB\xBF; \xC3\xA9t\xC3\xA9\r\n");
+  EXPECT_EQ(OutputBytes(ascii, {"\xC3\xA9t\xC3\xA9"}), "\xEF\xBB\xBF; \xC3\xA9t\xC3\xA9\r\n");
   SourceLines accented = FromTexts({u"; caf\u00E9"});
   accented.Extract();
-  EXPECT_EQ(OutputBytes(accented, {u"coffee"}), "; coffee\r\n");
+  EXPECT_EQ(OutputBytes(accented, {"coffee"}), "; coffee\r\n");
+  // Nothing beyond ASCII in the output, though the translation holds some
+  // for an item past the last: no mark.
+  SourceLines one = FromTexts({u"; note"});
+  one.Extract();
+  EXPECT_EQ(OutputBytes(one, {"Notiz", "\xC3\xA9t\xC3\xA9"}), "; Notiz\r\n");
 }
 
 TEST(OutputBytes, StreamsLargeOutputsInChunks) {
@@ -223,7 +248,7 @@ TEST(WholeFile, LinesWithoutItemsComeOutByteIdentical) {
   const std::string out = OutputBytes(lines, {});
   ASSERT_TRUE(out.starts_with("\xEF\xBB\xBF"));  // the file holds an accented name
   std::vector<std::string> in_lines, out_lines;
-  for (std::size_t i = 0; i < lines.size(); ++i) in_lines.push_back(test::U8(lines[i].Text));
+  for (std::size_t i = 0; i < lines.size(); ++i) in_lines.emplace_back(lines[i].Text);
   std::string rest = out.substr(3);
   for (std::size_t at; (at = rest.find("\r\n")) != std::string::npos; rest.erase(0, at + 2)) {
     out_lines.push_back(rest.substr(0, at));
@@ -233,7 +258,7 @@ TEST(WholeFile, LinesWithoutItemsComeOutByteIdentical) {
 
   // Translated to itself, every line comes out as it went in: the pairing of
   // translated lines and items is exact.
-  const std::u16string exchange = BuildExchangeText(lines);
+  const std::string exchange = BuildExchangeText(lines);
   SpliceResult r;
   const auto same = SplicedTexts(lines, SplitTranslatedText(exchange), &r);
   for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(same[i], lines[i].Text) << i;

@@ -129,11 +129,45 @@ constexpr char16_t kWindows1252High[32] = {
 
 }  // namespace
 
+namespace {
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+std::uint64_t Load8(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// The position of the first byte at or after `i` that is beyond ASCII, or
+// the size; eight bytes at a time.
+std::size_t SkipAscii(std::string_view bytes, std::size_t i) {
+  const std::size_t n = bytes.size();
+  while (i + 8 <= n && (Load8(bytes.data() + i) & kHighBits) == 0) i += 8;
+  while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  return i;
+}
+
+void AppendCodePointUtf8(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+}  // namespace
+
 bool IsValidUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {
     if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-      ++i;
+      i = SkipAscii(bytes, i);
       continue;
     }
     char32_t cp = 0;
@@ -282,6 +316,49 @@ std::string EncodeUtf8(std::u16string_view text) {
   std::string out;
   AppendEncodedUtf8(text, out);
   return out;
+}
+
+std::size_t Utf16Length(std::string_view utf8) {
+  std::size_t units = 0;
+  for (const char ch : utf8) {
+    const auto b = static_cast<unsigned char>(ch);
+    units += static_cast<std::size_t>((b & 0xC0) != 0x80) + static_cast<std::size_t>(b >= 0xF0);
+  }
+  return units;
+}
+
+bool HoldsNonAscii(std::string_view bytes) { return SkipAscii(bytes, 0) < bytes.size(); }
+
+void AppendValidUtf8(std::string_view bytes, std::string& out) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::size_t ascii_end = SkipAscii(bytes, i);
+    out.append(bytes.substr(i, ascii_end - i));
+    i = ascii_end;
+    if (i >= bytes.size()) break;
+    char32_t cp = 0;
+    std::size_t bad = 0;
+    const std::size_t n = ScanUtf8(bytes, i, cp, bad);
+    if (n > 0) {
+      out.append(bytes.substr(i, n));
+      i += n;
+    } else {
+      out.append("\xEF\xBF\xBD");
+      i += bad;
+    }
+  }
+}
+
+void AppendWindows1252AsUtf8(std::string_view bytes, std::string& out) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::size_t ascii_end = SkipAscii(bytes, i);
+    out.append(bytes.substr(i, ascii_end - i));
+    for (i = ascii_end; i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80; ++i) {
+      const auto b = static_cast<unsigned char>(bytes[i]);
+      AppendCodePointUtf8(b < 0xA0 ? kWindows1252High[b - 0x80] : b, out);
+    }
+  }
 }
 
 std::u16string DecodeFileName(std::string_view bytes) {

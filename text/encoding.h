@@ -40,6 +40,18 @@ std::size_t DecodeUtf16Into(std::string_view bytes, bool big_endian, char16_t* o
 std::size_t Utf8Length(std::u16string_view text);
 std::size_t EncodeUtf8Into(std::u16string_view text, char* out);
 
+// UTF-8 kept as UTF-8, for the paths that never leave bytes.
+// Code units the UTF-16 form of well-formed UTF-8 has: one per character,
+// two for one beyond U+FFFF.
+std::size_t Utf16Length(std::string_view utf8);
+// True when some byte is beyond ASCII.
+bool HoldsNonAscii(std::string_view bytes);
+// Appends `bytes` with each maximal ill-formed subsequence replaced by
+// U+FFFD: the bytes EncodeUtf8(DecodeUtf8(bytes)) gives, without the detour.
+void AppendValidUtf8(std::string_view bytes, std::string& out);
+// Appends Windows-1252 bytes as UTF-8 (as DecodeWindows1252 reads them).
+void AppendWindows1252AsUtf8(std::string_view bytes, std::string& out);
+
 // Lossless conversions for file names, which on POSIX systems are arbitrary
 // bytes: a byte that is not part of well-formed UTF-8 is kept as the lone
 // surrogate U+DC00 + byte, and turned back into that byte on the way out.

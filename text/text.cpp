@@ -23,6 +23,24 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
   return text;
 }
 
+std::size_t LeadingSpaces(std::string_view text) {
+  std::size_t n = 0;
+  while (n < text.size() && text[n] == ' ') ++n;
+  return n;
+}
+
+std::size_t TrailingSpaces(std::string_view text) {
+  std::size_t n = 0;
+  while (n < text.size() && text[text.size() - 1 - n] == ' ') ++n;
+  return n;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+  text.remove_prefix(LeadingSpaces(text));
+  text.remove_suffix(TrailingSpaces(text));
+  return text;
+}
+
 void AppendDecimal(std::int64_t value, std::u16string& out) {
   // Work on the unsigned magnitude so that the most negative value is fine.
   std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)

@@ -19,6 +19,12 @@ std::u16string_view TrimSpaces(std::u16string_view text);
 std::size_t LeadingSpaces(std::u16string_view text);
 std::size_t TrailingSpaces(std::u16string_view text);
 
+// The same for UTF-8 text: the space is one byte, never part of a longer
+// sequence, so trimming bytes trims characters.
+std::string_view TrimSpaces(std::string_view text);
+std::size_t LeadingSpaces(std::string_view text);
+std::size_t TrailingSpaces(std::string_view text);
+
 // Plain signed decimal: no leading zeros, no spaces, no digit grouping.
 std::u16string ToDecimal(std::int64_t value);
 // The same digits appended to `out` (no allocation once it has room).
