@@ -105,7 +105,16 @@ bool ReadSource(const std::u16string& path, qm::SourceLines& lines,
 int Extract(const std::u16string& file, std::size_t max_chars) {
   qm::SourceLines lines;
   if (!ReadSource(file, lines)) return kFailure;
-  if (max_chars == 0) return WriteStdout(qm::BuildExchangeText(lines));
+  if (max_chars == 0) {
+    // Written as it is made: the exchange text of a large file is never
+    // held whole.
+    bool ok = true;
+    qm::WriteExchangeText(lines, [&ok](std::string_view chunk) {
+      ok = WriteStdout(chunk) == 0;
+      return ok;
+    });
+    return ok ? 0 : kFailure;
+  }
   // Pieces are measured in UTF-16 code units, as the window measures them.
   const std::u16string exchange = qm::DecodeUtf8(qm::BuildExchangeText(lines));
   std::u16string pieces;

@@ -215,6 +215,10 @@ bool WordIs(std::basic_string_view<Char> word, std::u16string_view keyword) {
 template <typename Char>
 Directive DirectiveIn(std::basic_string_view<Char> code) {
   const std::size_t start = SkipBlanksIn(code);
+  // Every keyword starts with I, X or E: most lines are settled here.
+  if (start == code.size()) return Directive::None;
+  const char32_t first = UnitOf(code[start]) | 0x20;
+  if (first != U'i' && first != U'x' && first != U'e') return Directive::None;
   std::size_t end = start;
   while (end < code.size() && UnitOf(code[end]) < 0x80 &&
          IsWordChar(static_cast<char16_t>(UnitOf(code[end])))) {
@@ -271,7 +275,11 @@ bool HoldsUndefinedEscape(std::u16string_view text) { return HoldsUndefinedEscap
 bool HoldsUndefinedEscape(std::string_view text) { return HoldsUndefinedEscapeIn(text); }
 
 bool IsTechnicalLiteral(std::string_view text, bool escaped) {
-  return IsTechnicalLiteral(DecodeUtf8(text), escaped);
+  // Judged in UTF-16, decoded into a buffer kept from one literal to the next.
+  thread_local std::u16string units;
+  if (units.size() < text.size()) units.resize(text.size());
+  const std::size_t n = DecodeUtf8Into(text, units.data());
+  return IsTechnicalLiteral(std::u16string_view(units.data(), n), escaped);
 }
 
 bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {

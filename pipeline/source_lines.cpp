@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "text/encoding.h"
+#include "text/scan.h"
 #include "pipeline/item_rules.h"
 #include "text/text.h"
 
@@ -30,46 +31,12 @@ namespace {
 
 bool IsLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
-
-// Non-zero when one of the eight bytes of `word` is zero.
-constexpr std::uint64_t ZeroByteIn(std::uint64_t word) { return (word - kOnes) & ~word & kHigh; }
-
-// False when none of the eight bytes at `text` is a CR, an LF or a NUL.
-bool MayHoldLineEnd(const char* text) {
-  std::uint64_t word;
-  std::memcpy(&word, text, sizeof word);
-  return (ZeroByteIn(word) | ZeroByteIn(word ^ (kOnes * '\n')) | ZeroByteIn(word ^ (kOnes * '\r'))) !=
-         0;
-}
-
-// The index of the first line end at or after `i`, or `size`; eight bytes
-// at a time, and one by one only where one of them may end the line.
-std::size_t FindLineEnd(const char* text, std::size_t i, std::size_t size) {
-  for (; i + 8 <= size; i += 8) {
-    if (!MayHoldLineEnd(text + i)) continue;
-    for (std::size_t k = i; k < i + 8; ++k) {
-      if (IsLineEnd(text[k])) return k;
-    }
-  }
-  while (i < size && !IsLineEnd(text[i])) ++i;
-  return i;
-}
+// A line's start takes 56 bits of its record: 64 PiB, beyond any file.
+constexpr std::uint64_t kStartMask = (std::uint64_t{1} << 56) - 1;
 
 // The end of the line end that starts at `i` (CR LF is one).
-std::size_t SkipLineEnd(const char* text, std::size_t i, std::size_t size) {
-  return i + ((text[i] == '\r' && i + 1 < size && text[i + 1] == '\n') ? 2 : 1);
-}
-
-// Number of lines in `text`: CR, LF, CR LF and NUL end a line, and a final
-// line end adds no empty line.
-std::size_t CountLines(const char* text, std::size_t size) {
-  std::size_t lines = 0;
-  for (std::size_t i = 0; i < size; ++lines) {
-    i = FindLineEnd(text, i, size);
-    if (i < size) i = SkipLineEnd(text, i, size);
-  }
-  return lines;
+std::size_t SkipLineEnd(std::string_view text, std::size_t i) {
+  return i + ((text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1);
 }
 
 // The bytes of a file that carries no byte-order mark and is not UTF-8
@@ -79,7 +46,7 @@ std::string MixedLinesAsUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8);
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t end = FindLineEnd(bytes.data(), i, bytes.size());
+    const std::size_t end = FindLineEnd(bytes, i);
     const std::string_view line = bytes.substr(i, end - i);
     if (IsValidUtf8(line)) {
       out.append(line);
@@ -133,7 +100,7 @@ SourceLines SourceLines::FromTexts(std::span<const std::u16string> texts) {
   std::size_t at = 0;
   for (const std::size_t end : ends) {
     Record record;
-    record.start = at;
+    record.start = at & kStartMask;
     record.length = static_cast<std::uint32_t>(end - at);
     lines.lines_.push_back(record);
     at = end;
@@ -143,16 +110,15 @@ SourceLines SourceLines::FromTexts(std::span<const std::u16string> texts) {
 
 void SourceLines::AddLines(std::string&& text) {
   text_ = std::make_unique<const std::string>(std::move(text));
-  const char* data = text_->data();
-  const std::size_t size = text_->size();
-  lines_.reserve(CountLines(data, size));
-  for (std::size_t i = 0; i < size;) {
-    const std::size_t end = FindLineEnd(data, i, size);
+  const std::string_view all = *text_;
+  lines_.reserve(CountLines(all));
+  for (std::size_t i = 0; i < all.size();) {
+    const std::size_t end = FindLineEnd(all, i);
     Record record;
-    record.start = i;
+    record.start = i & kStartMask;
     record.length = static_cast<std::uint32_t>(end - i);
     lines_.push_back(record);
-    i = end < size ? SkipLineEnd(data, end, size) : end;
+    i = end < all.size() ? SkipLineEnd(all, end) : end;
   }
 }
 
@@ -166,10 +132,9 @@ SourceLine SourceLines::operator[](std::size_t index) const {
   line.Text = TextOf(record);
   line.Marker = static_cast<char16_t>(record.marker);
   if (record.semicolon > 0) {
-    const std::string_view trimmed = TrimSpaces(line.Text);
-    line.Semicolon =
-        static_cast<std::int32_t>(Utf16Length(trimmed.substr(0, record.semicolon - 1)) + 1);
-    line.Comment = trimmed.substr(record.semicolon + (record.marker != 0 ? 1 : 0));
+    line.Semicolon = static_cast<std::int32_t>(record.semicolon_units);
+    const std::size_t body = LeadingSpaces(line.Text) + record.semicolon + (record.marker != 0 ? 1 : 0);
+    line.Comment = line.Text.substr(body, line.Text.size() - TrailingSpaces(line.Text) - body);
   }
   const std::size_t end =
       index + 1 < lines_.size() ? lines_[index + 1].first_literal : literals_.size();
@@ -189,6 +154,7 @@ void SourceLines::Clear() {
   text_ = {};
   lines_ = {};
   literals_ = {};
+  comments_ = 0;
 }
 
 namespace {
@@ -208,14 +174,14 @@ void SourceLines::ExtractLine(Record& record, std::string_view t, bool collect_l
   // Literal positions count UTF-16 code units: counted on from the last one.
   std::size_t counted_bytes = 0, counted_units = 0;
   std::size_t i = 0;
-  while (i < n) {
+  while ((i = FindFirstOf<';', '"', '\'', '~'>(t, i)) < n) {
     const char c = t[i];
     if (c == ';') break;
     if (c == '"' || (c == '~' && i + 1 < n && t[i + 1] == '"')) {
       const bool escaped = c == '~';
       const std::size_t quote = escaped ? i + 1 : i;
-      std::size_t j = quote + 1;
-      while (j < n && t[j] != '"') j += (escaped && t[j] == '\\') ? 2 : 1;
+      std::size_t j = escaped ? FindFirstOf<'"', '\\'>(t, quote + 1) : FindFirstOf<'"'>(t, quote + 1);
+      while (j < n && t[j] != '"') j = FindFirstOf<'"', '\\'>(t, j + 2);
       if (j >= n) return;  // an unclosed string runs to the end of the line
       const std::string_view text = t.substr(quote + 1, j - quote - 1);
       if (collect_literals && HoldsLetter(text) && text.find(":\\") == std::string_view::npos &&
@@ -240,11 +206,14 @@ void SourceLines::ExtractLine(Record& record, std::string_view t, bool collect_l
   if (marker != 0) ++body;
   if (!HoldsLetter(t.substr(body))) return;
   record.semicolon = static_cast<std::uint32_t>(i + 1);
-  record.marker = marker;
+  record.semicolon_units = static_cast<std::uint32_t>(
+      counted_units + Utf16Length(t.substr(counted_bytes, i - counted_bytes)) + 1);
+  record.marker = static_cast<unsigned char>(marker);
 }
 
 std::int64_t SourceLines::Extract() {
   literals_.clear();
+  comments_ = 0;
   bool stopped = false;
   bool in_import = false;  // between Import and EndImport every string is a symbol name
   std::int64_t items = 0;
@@ -263,30 +232,43 @@ std::int64_t SourceLines::Extract() {
     if (directive == Directive::Import) in_import = true;
     ExtractLine(record, trimmed, directive == Directive::None && !in_import);
     if (directive == Directive::EndImport) in_import = false;
+    comments_ += record.semicolon > 0 ? 1 : 0;
     items += (record.semicolon > 0 ? 1 : 0) +
              static_cast<std::int64_t>(literals_.size() - record.first_literal);
   }
   return items;
 }
 
-std::string BuildExchangeText(const SourceLines& lines) {
-  std::size_t size = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const SourceLine line = lines[i];
-    size += line.Comment.size() + (line.Semicolon > 0 ? 1 : 0);
-    for (const SourceLiteral& literal : line.Literals) size += literal.Text.size() + 1;
-  }
-  std::string text;
-  text.reserve(size);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const SourceLine line = lines[i];
-    if (line.Semicolon > 0) text.append(line.Comment).append(1, '\r');
-  }
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    for (const SourceLiteral& literal : lines[i].Literals) {
-      text.append(literal.Text).append(1, '\r');
+bool WriteExchangeText(const SourceLines& lines, const ByteSink& sink) {
+  constexpr std::size_t kChunk = 1 << 16;
+  std::string buffer;
+  buffer.reserve(kChunk);
+  bool ok = true;
+  const auto add = [&](std::string_view item) {
+    if (!ok) return;
+    if (buffer.size() + item.size() + 1 > kChunk && !buffer.empty()) {
+      ok = sink(buffer);
+      buffer.clear();
     }
+    buffer.append(item).append(1, '\r');
+  };
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const SourceLine line = lines[i];
+    if (line.Semicolon > 0) add(line.Comment);
   }
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (const SourceLiteral& literal : lines[i].Literals) add(literal.Text);
+  }
+  if (ok && !buffer.empty()) ok = sink(buffer);
+  return ok;
+}
+
+std::string BuildExchangeText(const SourceLines& lines) {
+  std::string text;
+  WriteExchangeText(lines, [&text](std::string_view chunk) {
+    text += chunk;
+    return true;
+  });
   return text;
 }
 

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/encoding.h"
+
 namespace qm {
 
 struct SourceLiteral {
@@ -92,17 +94,20 @@ class SourceLines {
 
   // Items of one line in the exchange text (its comment and its literals).
   std::int64_t ItemCount(std::size_t index) const;
+  // Comments collected by the last Extract.
+  std::size_t CommentCount() const { return comments_; }
 
   // Removes every line.
   void Clear();
 
  private:
   struct Record {
-    std::uint64_t start = 0;
+    std::uint64_t start : 56 = 0;
+    std::uint64_t marker : 8 = 0;
     std::uint32_t length = 0;
-    std::uint32_t semicolon = 0;  // 1 + the byte offset of the ";" in the trimmed line, or 0
+    std::uint32_t semicolon = 0;        // 1 + the byte offset of the ";" in the trimmed line, or 0
+    std::uint32_t semicolon_units = 0;  // the same position in UTF-16 code units
     std::uint32_t first_literal = 0;
-    char marker = 0;
   };
 
   // Takes `text` (well-formed UTF-8, line ends included) as the block.
@@ -119,11 +124,14 @@ class SourceLines {
   std::unique_ptr<const std::string> text_;
   std::vector<Record> lines_;
   std::vector<SourceLiteral> literals_;
+  std::size_t comments_ = 0;
 };
 
 // The exchange text, as UTF-8: every collected comment in line order, then
 // every literal in line order, each followed by one CR.
 std::string BuildExchangeText(const SourceLines& lines);
+// The same bytes handed to `sink` in chunks; false when the sink refused one.
+bool WriteExchangeText(const SourceLines& lines, const ByteSink& sink);
 
 // What the translator page takes at once, in UTF-16 code units.
 inline constexpr std::size_t kPieceUnits = 5000;

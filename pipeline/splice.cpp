@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "text/encoding.h"
+#include "text/scan.h"
 #include "pipeline/item_rules.h"
 #include "text/text.h"
 
@@ -14,8 +15,7 @@ TranslatedLines SplitTranslatedText(std::string_view text) {
   const char* data = text.data();
   const std::size_t size = text.size();
   for (std::size_t i = 0; i < size;) {
-    std::size_t end = i;
-    while (end < size && data[end] != '\r' && data[end] != '\n' && data[end] != '\0') ++end;
+    const std::size_t end = FindLineEnd(text, i);
     lines.push_back(TrimSpaces(text.substr(i, end - i)));
     i = end;
     if (i < size) i += (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') ? 2 : 1;
@@ -60,13 +60,7 @@ bool RefusedTranslation(std::string_view translation, bool escaped) {
 class Splicer {
  public:
   Splicer(const SourceLines& lines, const TranslatedLines& translated)
-      : lines_(lines), translated_(translated) {
-    std::size_t comments = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      if (lines[i].Semicolon > 0) ++comments;
-    }
-    next_literal_ = comments;
-  }
+      : lines_(lines), translated_(translated), next_literal_(lines.CommentCount()) {}
 
   // The text of line `index` after the splice; lines must be asked in order.
   std::string_view Render(std::size_t index) {
@@ -131,7 +125,7 @@ class Splicer {
   const SourceLines& lines_;
   const TranslatedLines& translated_;
   std::size_t next_comment_ = 0;
-  std::size_t next_literal_ = 0;
+  std::size_t next_literal_;
   SpliceResult result_;
   std::string buffer_;
 };

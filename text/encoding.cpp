@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "text/large_buffer.h"
 
 namespace qm {
 namespace {
@@ -114,7 +113,6 @@ template <typename Decode>
 void AppendDecoded(std::string_view bytes, std::u16string& out, Decode decode) {
   const std::size_t old = out.size();
   out.reserve(old + bytes.size());
-  AdviseLargeBuffer(out.data() + old, bytes.size() * sizeof(char16_t));
   out.resize(old + bytes.size());
   char16_t* end = decode(bytes, out.data() + old);
   out.resize(static_cast<std::size_t>(end - out.data()));
@@ -307,7 +305,6 @@ std::size_t EncodeUtf8Into(std::u16string_view text, char* out) {
 void AppendEncodedUtf8(std::u16string_view text, std::string& out) {
   const std::size_t old = out.size(), length = Utf8Length(text);
   out.reserve(old + length);
-  AdviseLargeBuffer(out.data() + old, length);
   out.resize(old + length);
   EncodeUtf8Into(text, out.data() + old);
 }
@@ -320,7 +317,9 @@ std::string EncodeUtf8(std::u16string_view text) {
 
 std::size_t Utf16Length(std::string_view utf8) {
   std::size_t units = 0;
-  for (const char ch : utf8) {
+  std::size_t i = 0;
+  for (; i + 8 <= utf8.size() && (Load8(utf8.data() + i) & kHighBits) == 0; i += 8) units += 8;
+  for (const char ch : utf8.substr(i)) {
     const auto b = static_cast<unsigned char>(ch);
     units += static_cast<std::size_t>((b & 0xC0) != 0x80) + static_cast<std::size_t>(b >= 0xF0);
   }

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "text/encoding.h"
-#include "text/large_buffer.h"
 #include "text/text.h"
 #include "platform/fs.h"
 #include "platform/headless/virtual_clock.h"
@@ -20,7 +19,6 @@ std::string Quote(std::u16string_view text) { return "\"" + EncodeUtf8(text) + "
 std::u16string Copy(std::u16string_view text) {
   std::u16string copy;
   copy.reserve(text.size());
-  AdviseLargeBuffer(copy.data(), text.size() * sizeof(char16_t));
   copy.assign(text);
   return copy;
 }

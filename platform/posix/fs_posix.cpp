@@ -14,7 +14,6 @@
 #include <random>
 
 #include "text/encoding.h"
-#include "text/large_buffer.h"
 #include "platform/fs.h"
 
 namespace qm::fs {
@@ -231,7 +230,6 @@ std::error_code ReadFile(std::u16string_view path, std::string& bytes, FileStamp
   if (S_ISREG(st.st_mode) && st.st_size > 0) {
     const auto expected = static_cast<std::size_t>(st.st_size);
     data.reserve(expected);
-    AdviseLargeBuffer(data.data(), expected);
     data.resize(expected);
   }
   char chunk[1 << 16];
