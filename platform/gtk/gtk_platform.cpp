@@ -749,17 +749,6 @@ class GtkPlatform final : public Platform {
       }};
 };
 
-// GDK ends the program on any X error. When another client destroys the
-// window (xdotool windowclose, xkill of a single window), the calls GDK
-// still makes on it fail with BadWindow or BadDrawable; those are expected
-// and the program goes on to close as after a close request.
-XErrorHandler g_gdk_error_handler = nullptr;
-
-int IgnoreGoneWindowErrors(Display* display, XErrorEvent* error) {
-  if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
-  return g_gdk_error_handler != nullptr ? g_gdk_error_handler(display, error) : 0;
-}
-
 }  // namespace
 
 std::unique_ptr<Platform> CreateDesktopPlatform(int& argc, char**& argv, std::string& error) {
@@ -778,8 +767,17 @@ std::unique_ptr<Platform> CreateDesktopPlatform(int& argc, char**& argv, std::st
                       "; without one, run it as: xvfb-run -a " + program;
     return nullptr;
   }
-  if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
-    g_gdk_error_handler = XSetErrorHandler(&IgnoreGoneWindowErrors);
+  if (GdkDisplay* display = gdk_display_get_default(); GDK_IS_X11_DISPLAY(display)) {
+    // GDK ends the program on an X error that none of its error traps
+    // covers. When another client destroys the window (xdotool windowclose,
+    // xkill of a single window), the requests GDK and the web view still
+    // make on it fail with BadWindow, BadDrawable or an extension's error,
+    // and the program is meant to go on and close as after a close request.
+    // An error handler of our own is not enough: GDK puts its own back for
+    // as long as any of its traps is pushed, so an error that arrives then
+    // still ended the program now and then. One trap pushed for the whole
+    // run covers every later request instead.
+    gdk_x11_display_error_trap_push(display);
   }
   return std::make_unique<GtkPlatform>();
 }
