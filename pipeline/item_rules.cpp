@@ -157,6 +157,30 @@ bool IsMask(std::u16string_view t) {
   return true;
 }
 
+// Which of the characters the rules turn on a text holds.
+struct Marks {
+  bool percent = false, pipe = false, space = false, dot = false;
+  bool separator = false, colon = false, at = false;  // separator: "/" or "\\"
+};
+
+Marks MarksOf(std::u16string_view text) {
+  Marks m;
+  for (const char16_t c : text) {
+    switch (c) {
+      case u'%': m.percent = true; break;
+      case u'|': m.pipe = true; break;
+      case u' ': m.space = true; break;
+      case u'.': m.dot = true; break;
+      case u'/':
+      case u'\\': m.separator = true; break;
+      case u':': m.colon = true; break;
+      case u'@': m.at = true; break;
+      default: break;
+    }
+  }
+  return m;
+}
+
 // A statement verb first and a clause word later, both in capitals:
 // "SELECT name FROM users", but not "SELECT a file".
 bool IsSql(std::u16string_view t) {
@@ -290,16 +314,22 @@ bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {
     // ~"\n\n": only escapes, nothing to read.
     if (!HoldsLetter(text)) return true;
   }
-  if (IsMask(text) || Contains(text, u"|*.") || IsSql(text)) return true;
+  // One look at the characters the rules turn on; a rule whose character
+  // is absent cannot hold, and is not tried.
+  const Marks marks = MarksOf(text);
+  if ((marks.percent && IsMask(text)) || (marks.pipe && Contains(text, u"|*.")) || IsSql(text)) {
+    return true;
+  }
   const std::u16string_view t = TrimSpaces(text);
   // A folder path, whatever its spaces: "Library/Application Support/MyApp/".
   if (t.size() > 1 && (t.back() == u'/' || t.back() == u'\\') &&
       t.find_first_of(u"/\\") < t.size() - 1) {
     return true;
   }
-  if (Contains(t, u" ")) return false;
-  return IsFileName(t) || IsAddress(t) || IsCodeIdentifier(t) || IsDottedName(t) ||
-         IsLocaleCode(t);
+  if (marks.space && Contains(t, u" ")) return false;
+  return ((marks.separator || marks.dot) && IsFileName(t)) ||
+         ((marks.colon || marks.dot || marks.at) && IsAddress(t)) || IsCodeIdentifier(t) ||
+         (marks.dot && IsDottedName(t)) || IsLocaleCode(t);
 }
 
 }  // namespace qm
