@@ -32,7 +32,7 @@ PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream zip unzip)
 # The offline translator the tests of `quillmark-cli translate` use.
 TRANSLATOR_PACKAGES=(apertium apertium-eng-spa)
 # What bench/run times and measures with.
-BENCH_PACKAGES=(hyperfine time)
+BENCH_PACKAGES=(time)
 # What the fuzz targets build with: clang and its libFuzzer and sanitizer
 # runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
