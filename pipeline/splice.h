@@ -15,7 +15,7 @@ namespace qm {
 using TranslatedLines = std::vector<std::string_view>;
 
 // Splits the translated text (well-formed UTF-8: see MakeTranslationText)
-// into lines, in one pass: CR, LF, CR LF and NUL each end a line (so LF CR
+// into lines: CR, LF, CR LF and NUL each end a line (so LF CR
 // ends two), every line is space-trimmed, empty lines are kept, and a line
 // end at the very end adds no empty last line.
 TranslatedLines SplitTranslatedText(std::string_view text);
