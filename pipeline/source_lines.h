@@ -94,6 +94,8 @@ class SourceLines {
 
   // Items of one line in the exchange text (its comment and its literals).
   std::int64_t ItemCount(std::size_t index) const;
+  // The text of one line alone, without working out its items.
+  std::string_view LineText(std::size_t index) const { return TextOf(lines_[index]); }
   // Comments collected by the last Extract.
   std::size_t CommentCount() const { return comments_; }
 

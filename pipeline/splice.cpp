@@ -65,8 +65,8 @@ class Splicer {
 
   // The text of line `index` after the splice; lines must be asked in order.
   std::string_view Render(std::size_t index) {
+    if (lines_.ItemCount(index) == 0) return lines_.LineText(index);
     const SourceLine line = lines_[index];
-    if (line.Semicolon == 0 && line.Literals.empty()) return line.Text;
     const std::string_view text = line.Text;
     buffer_.clear();
     std::size_t copied = 0;
