@@ -37,6 +37,7 @@
 #include "platform/main_thread_calls.h"
 #include "platform/trace.h"
 #include "platform/win32/browser_host.h"
+#include "platform/win32/folder_chooser.h"
 #include "platform/win32/win32_threads.h"
 
 // Symbols looked up at run time are cast from FARPROC.
@@ -104,6 +105,7 @@ class Win32Platform final : public Platform {
     BuiltWindow built;
     if (!calls_.OnMain() || window_ != nullptr) return built;
     not_a_folder_ = layout.not_a_folder;
+    title_ = layout.title;
     WNDCLASSEXW window_class = {};
     window_class.cbSize = sizeof window_class;
     window_class.lpfnWndProc = &Win32Platform::WindowProc;
@@ -310,28 +312,8 @@ class Win32Platform final : public Platform {
       Trace("chooser " + EncodeUtf8(U16(title)));
       std::wstring start = initial;
       if (start.size() > 3 && (start.back() == L'\\' || start.back() == L'/')) start.pop_back();
-      BROWSEINFOW info = {};
-      info.hwndOwner = window_;
-      info.lpszTitle = title.c_str();
-      // Only folders of the file system can be chosen ("This PC" or a network
-      // node has no path), and a typed path that is not a folder keeps the
-      // chooser open with a note instead of returning what is highlighted.
-      info.ulFlags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE | BIF_RETURNONLYFSDIRS | BIF_VALIDATE;
-      info.lpfn = &Win32Platform::BrowseCallback;
-      BrowseContext context{start, not_a_folder_};
-      info.lParam = reinterpret_cast<LPARAM>(&context);
-      std::u16string folder;
-      if (PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info)) {
-        // Read without the MAX_PATH limit.
-        std::wstring path(32768, L'\0');
-        if (::SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()),
-                                    GPFIDL_DEFAULT) &&
-            path[0] != 0) {
-          folder = U16(path.c_str());
-          if (folder.back() != u'\\') folder += u'\\';
-        }
-        ::CoTaskMemFree(chosen);
-      }
+      const std::u16string folder =
+          U16(win32::ChooseFolder(window_, title, {start, W(title_), W(not_a_folder_)}));
       Trace("chooser result " + EncodeUtf8(folder));
       return folder;
     });
@@ -638,27 +620,6 @@ class Win32Platform final : public Platform {
 
   // --- Window procedures ---
 
-  struct BrowseContext {
-    const std::wstring& start;
-    const std::u16string& not_a_folder;
-  };
-
-  static int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM value, LPARAM data) {
-    const auto* context = reinterpret_cast<const BrowseContext*>(data);
-    if (message == BFFM_INITIALIZED && !context->start.empty()) {
-      ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE,
-                     reinterpret_cast<LPARAM>(context->start.c_str()));
-    }
-    if (message == BFFM_VALIDATEFAILEDW) {
-      // The typed text is not a folder: say so, and keep the chooser open.
-      const std::wstring typed = reinterpret_cast<const wchar_t*>(value);
-      const std::wstring note = W(u"\"" + U16(typed) + u"\"\n" + context->not_a_folder);
-      ::MessageBoxW(dialog, note.c_str(), L"Quillmark", MB_OK | MB_ICONWARNING);
-      return 1;
-    }
-    return 0;
-  }
-
   static LRESULT CALLBACK DispatcherProc(HWND window, UINT message, WPARAM wparam,
                                          LPARAM lparam) {
     if (message == kDrainMessage) {
@@ -726,6 +687,7 @@ class Win32Platform final : public Platform {
   std::deque<Event> events_;
   AtlHost atl_;
   HWND browser_host_ = nullptr;  // the translator page's host window
+  std::u16string title_;         // the window's, also the title of the chooser's note
   std::u16string not_a_folder_;  // the chooser's note for a typed path that is no folder
   // The clipboard's sequence number when a poll last found it equal to the
   // text it was given (main thread only; 0: none).
