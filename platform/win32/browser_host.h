@@ -3,8 +3,12 @@
 #pragma once
 
 #include <windows.h>
+#include <exdisp.h>
+#include <ocidl.h>
 #include <ole2.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 
 namespace qm::win32 {
@@ -41,5 +45,84 @@ IOleInPlaceActiveObject* ActiveObjectOf(const AtlHost& atl, HWND host);
 
 // Navigates the browser control hosted in `host` to `address`.
 bool Navigate(const AtlHost& atl, HWND host, const std::wstring& address);
+
+// The browser control's navigation events (DWebBrowserEvents2), as far as
+// the offline page needs them. When a navigation of the control itself
+// fails (not one of a frame inside its page), its error page is cancelled
+// and `failed` is called, unless it is the navigation to about:blank that
+// an offline page waits for; when about:blank has loaded in the control
+// while an offline page waits for it, `blank_loaded` is called.
+#pragma GCC diagnostic push
+// COM objects end through Release, never through a pointer to their interface.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class NavigationEvents final : public IDispatch {
+ public:
+  struct Handlers {
+    std::function<void()> failed;
+    std::function<void()> blank_loaded;
+  };
+
+  // `control`: the browser control, whose own navigations count. Not held:
+  // the control holds its event sinks.
+  NavigationEvents(IUnknown* control, Handlers handlers);
+
+  // Whether an offline page waits for about:blank to load.
+  void AwaitBlank(bool waiting) { awaiting_blank_ = waiting; }
+  // Events from now on change nothing: the program lets go of the control.
+  void Detach();
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* arguments,
+                                   VARIANT*, EXCEPINFO*, UINT*) override;
+
+ private:
+  ~NavigationEvents() = default;  // ended by the last Release
+  bool IsControl(const VARIANT& browser) const;
+
+  std::atomic<ULONG> references_{1};
+  IUnknown* control_;  // compared, never called
+  Handlers handlers_;
+  bool awaiting_blank_ = false;
+};
+#pragma GCC diagnostic pop
+
+// The program's own page in the browser control, shown instead of the
+// control's error page when the control cannot load its page. It stays
+// until the program navigates the control again.
+class OfflinePage {
+ public:
+  OfflinePage() = default;
+  OfflinePage(const OfflinePage&) = delete;
+  OfflinePage& operator=(const OfflinePage&) = delete;
+  ~OfflinePage() { Disconnect(); }
+
+  // Listens to the control hosted in `host`. The control is not navigated
+  // from inside its own event: on a failure `show_later` is called, and it
+  // must have Show() called from the message loop. False when the control
+  // has no events to listen to (then its own error page stays).
+  bool Connect(const AtlHost& atl, HWND host, std::wstring html, std::function<void()> show_later);
+  // Navigates the control to about:blank and writes the page there once it
+  // has loaded.
+  void Show();
+  // The program navigates the control itself: a page still waiting for
+  // about:blank is not written over it.
+  void Navigating();
+  // Stops listening and lets go of the control; before the control goes away.
+  void Disconnect();
+
+ private:
+  void Write();
+
+  IWebBrowser2* browser_ = nullptr;
+  IConnectionPoint* point_ = nullptr;
+  DWORD cookie_ = 0;
+  NavigationEvents* events_ = nullptr;
+  std::wstring html_;
+};
 
 }  // namespace qm::win32

@@ -62,6 +62,7 @@ using win32::Win32Thread;
 constexpr wchar_t kWindowClass[] = L"QuillmarkWindow";
 constexpr wchar_t kDispatcherClass[] = L"QuillmarkDispatcher";
 constexpr UINT kDrainMessage = WM_APP + 1;
+constexpr UINT kOfflinePageMessage = WM_APP + 2;  // the browser control's page failed
 constexpr int kTasksPerDispatch = 256;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
@@ -231,6 +232,7 @@ class Win32Platform final : public Platform {
       switch (target->kind) {
         case ControlKind::WebView:
           if (text.empty()) return;
+          offline_.Navigating();
           Navigate(atl_, target->handle, text);
           break;
         case ControlKind::EditField:
@@ -503,7 +505,16 @@ class Win32Platform final : public Platform {
         }
         win32::PrepareBrowserControl();
         HWND host = make(0, L"AtlAxWin", L"Shell.Explorer.1", 0);
-        if (host != nullptr) Navigate(atl_, host, caption);
+        if (host == nullptr) return nullptr;
+        // A page that cannot be loaded makes way for the program's own,
+        // until the page is navigated to again.
+        if (offline_.Connect(atl_, host, W(item.fallback), [this] {
+              Trace("web view offline page");
+              ::PostMessageW(dispatcher_, kOfflinePageMessage, 0, 0);
+            })) {
+          Trace("web view events connected");
+        }
+        Navigate(atl_, host, caption);
         browser_host_ = host;
         return host;
       }
@@ -630,6 +641,11 @@ class Win32Platform final : public Platform {
       }
       return 0;
     }
+    if (message == kOfflinePageMessage) {
+      auto* self = reinterpret_cast<Win32Platform*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+      if (self != nullptr) self->offline_.Show();
+      return 0;
+    }
     return ::DefWindowProcW(window, message, wparam, lparam);
   }
 
@@ -662,6 +678,9 @@ class Win32Platform final : public Platform {
         self->events_.push_back({Event::Kind::CloseRequest, 1});
         return 0;  // the program closes the window itself
       case WM_DESTROY:
+        // Before the controls go: the browser control's events let go of the program.
+        self->offline_.Disconnect();
+        self->browser_host_ = nullptr;
         self->window_ = nullptr;
         if (!self->closing_) {
           self->Trace("window destroyed");
@@ -687,6 +706,7 @@ class Win32Platform final : public Platform {
   std::deque<Event> events_;
   AtlHost atl_;
   HWND browser_host_ = nullptr;  // the translator page's host window
+  win32::OfflinePage offline_;   // shown there when the page cannot be loaded
   std::u16string title_;         // the window's, also the title of the chooser's note
   std::u16string not_a_folder_;  // the chooser's note for a typed path that is no folder
   // The clipboard's sequence number when a poll last found it equal to the
