@@ -28,6 +28,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -613,15 +614,21 @@ class Win32Platform final : public Platform {
     const std::wstring body = W(text);
     Trace(std::string((type & MB_YESNO) != 0 ? "question " : "message ") +
           EncodeUtf8(title));
-    // A box without an owner comes to the front: the user may be in the
-    // browser, and a box of a background program only flashes in the taskbar.
-    if (BoxOwner() == nullptr) type |= MB_SETFOREGROUND | MB_TOPMOST;
-    if (calls_.OnMain()) return ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
+    // A box without an owner (the program is not in front) comes to the
+    // front: the user may be in the browser, and a box of a background
+    // program only flashes in the taskbar.
+    const HWND owner = BoxOwner();
+    std::optional<win32::TopmostBoxes> on_top;
+    if (owner == nullptr) {
+      type |= MB_SETFOREGROUND | MB_TOPMOST;
+      on_top.emplace();
+    }
+    if (calls_.OnMain()) return ::MessageBoxW(owner, body.c_str(), caption.c_str(), type);
     if (stop.stop_requested()) return 0;
     t_box_stop = &stop;
     t_box_end_command = (type & MB_YESNO) != 0 ? IDNO : IDOK;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, kBoxStopCheckMs, &CheckBoxStop);
-    const int pressed = ::MessageBoxW(BoxOwner(), body.c_str(), caption.c_str(), type);
+    const int pressed = ::MessageBoxW(owner, body.c_str(), caption.c_str(), type);
     if (timer != 0) ::KillTimer(nullptr, timer);
     t_box_stop = nullptr;
     const int answer = stop.stop_requested() ? 0 : pressed;

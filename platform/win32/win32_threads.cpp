@@ -41,4 +41,31 @@ void CALLBACK CheckBoxStop(HWND, UINT, UINT_PTR, DWORD) {
       0);
 }
 
+namespace {
+
+bool IsOwnerlessBox(HWND window) {
+  wchar_t class_name[16] = {};
+  ::GetClassNameW(window, class_name, 16);
+  return std::wstring_view(class_name) == L"#32770" && ::GetWindow(window, GW_OWNER) == nullptr;
+}
+
+LRESULT CALLBACK PutBoxOnTop(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_ACTIVATE) {
+    const auto window = reinterpret_cast<HWND>(wparam);
+    if (IsOwnerlessBox(window)) {
+      ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+}  // namespace
+
+TopmostBoxes::TopmostBoxes()
+    : hook_(::SetWindowsHookExW(WH_CBT, &PutBoxOnTop, nullptr, ::GetCurrentThreadId())) {}
+
+TopmostBoxes::~TopmostBoxes() {
+  if (hook_ != nullptr) ::UnhookWindowsHookEx(hook_);
+}
+
 }  // namespace qm::win32

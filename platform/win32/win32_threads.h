@@ -97,4 +97,20 @@ extern thread_local WPARAM t_box_end_command;
 // The timer procedure that ends the thread's box once t_box_stop is stopped.
 void CALLBACK CheckBoxStop(HWND, UINT, UINT_PTR, DWORD);
 
+// While it lives, a box without an owner that the calling thread shows is
+// put above the windows of every program as it is activated. MB_TOPMOST
+// asks the system for the same, but not every system acts on it (Wine
+// leaves it aside), and a box of a program that is not in front would
+// otherwise open behind the window the user is in.
+class TopmostBoxes {
+ public:
+  TopmostBoxes();
+  ~TopmostBoxes();
+  TopmostBoxes(const TopmostBoxes&) = delete;
+  TopmostBoxes& operator=(const TopmostBoxes&) = delete;
+
+ private:
+  HHOOK hook_;
+};
+
 }  // namespace qm::win32

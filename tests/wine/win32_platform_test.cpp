@@ -41,10 +41,13 @@ class Win32PlatformTest : public ::testing::Test {
     if (platform_ && built_.window != kNoControl) platform_->CloseWindow(built_.window);
   }
 
-  // The box with `title` this process shows, once it is up.
+  // The box with `title` this process shows, once it is up (shown, which
+  // it is after its set-up).
   static HWND AwaitBox(const wchar_t* title) {
     for (int i = 0; i < 400; ++i) {
-      if (HWND box = ::FindWindowW(L"#32770", title)) return box;
+      if (HWND box = ::FindWindowW(L"#32770", title); box != nullptr && ::IsWindowVisible(box)) {
+        return box;
+      }
       MSG message;
       while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
       ::Sleep(25);
@@ -139,13 +142,65 @@ TEST_F(Win32PlatformTest, TheYesNoBoxHasTheDefaultItIsGiven) {
       ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(box, nullptr), &info));
     }
     EXPECT_EQ(::GetDlgCtrlID(info.hwndFocus), default_id);
-    // A box without an owner (the program is not in front) comes to the front.
-    if (::GetWindow(box, GW_OWNER) == nullptr) {
-      EXPECT_NE(::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
-    }
     ::PostMessageW(box, WM_COMMAND, default_id, 0);
     thread->Join();
     EXPECT_EQ(answer.load(), wanted == DefaultButton::No ? Answer::No : Answer::Yes);
+  }
+}
+
+// Whether the foreground window is one of this process's.
+bool OursInFront() {
+  DWORD process = 0;
+  if (HWND foreground = ::GetForegroundWindow()) ::GetWindowThreadProcessId(foreground, &process);
+  return process == ::GetCurrentProcessId();
+}
+
+// Brings `window` to the front and waits until the system says it is there
+// (the display's own focus events may come a little later).
+bool PutInFront(HWND window, bool ours) {
+  for (int i = 0; i < 200; ++i) {
+    ::SetForegroundWindow(window);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    if (OursInFront() == ours) return true;
+    ::Sleep(10);
+  }
+  return false;
+}
+
+TEST_F(Win32PlatformTest, ABoxComesToTheFrontWhenTheProgramIsNotInFront) {
+  HWND main = ::FindWindowW(L"QuillmarkWindow", nullptr);
+  ASSERT_NE(main, nullptr);
+  for (const bool program_in_front : {false, true}) {
+    SCOPED_TRACE(program_in_front ? "the program in front" : "another window in front");
+    // Another program in front: the desktop's window, which is not this process's.
+    ASSERT_TRUE(PutInFront(program_in_front ? main : ::GetDesktopWindow(), program_in_front));
+    auto thread = platform_->StartThread("box", [&](std::stop_token stop) {
+      platform_->ShowMessage(u"Quillmark Test Box", u"Translation written", stop);
+    });
+    ASSERT_NE(thread, nullptr);
+    HWND box = AwaitBox(L"Quillmark Test Box");
+    ASSERT_NE(box, nullptr);
+    // Activated: the box is where it stays.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    for (int i = 0; i < 200 && info.hwndActive != box; ++i) {
+      ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(box, nullptr), &info));
+      if (info.hwndActive != box) ::Sleep(10);
+    }
+    ASSERT_EQ(info.hwndActive, box);
+    const bool topmost = (::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    if (program_in_front) {
+      // Over the program's window, which it belongs to.
+      EXPECT_EQ(::GetWindow(box, GW_OWNER), main);
+      EXPECT_FALSE(topmost);
+    } else {
+      // Over every other program's windows.
+      EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr);
+      EXPECT_TRUE(topmost);
+    }
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    thread->Join();
   }
 }
 
