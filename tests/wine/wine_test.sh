@@ -46,6 +46,7 @@ fail() {
 
 probe() { "$wine" "$probe" "$@" 2>/dev/null | tr -d '\r'; }
 windows_clipboard_is() { "$wine" "$probe" clipboard 2>/dev/null > "$work/winclip"; cmp -s "$work/winclip" "$1"; }
+trace() { tr -d '\r' < "$work/trace"; }  # the program's trace, as lines of this system
 expect() {  # expect WHAT ACTUAL WANTED
   [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"
 }
@@ -82,6 +83,13 @@ expect "status bar parts" "$(awk '$1 == "parts" {$1 = ""; print substr($0, 2)}' 
 expect "status bar bottom" "$(awk '$1 == "statusbar" {print $3}' "$work/geometry")" "807"
 blinks() { probe field 1 | grep -q '<<<  Monitoring  >>>'; }
 wait_for 10 blinks || fail "field 1 does not show the state"
+# The translator page cannot load here (Wine's browser control has no
+# engine): the control's failure reaches the program, which cancels the
+# control's error page and asks for its own page.
+trace | grep -q ' web view events connected$' || fail "the browser control's events are not listened to"
+offline_pages() { trace | grep -c ' web view offline page$' || true; }
+offline_pages_at_least() { [ "$(offline_pages)" -ge "$1" ]; }
+wait_for 10 offline_pages_at_least 1 || fail "no offline page for the failed translator page"
 import -window root "$artifacts/started.png"
 
 # --- Both choosers cancelled: the source error ---------------------------------
@@ -95,6 +103,11 @@ expect "Source Error box" "$(probe box "Source Error" ok)" "Please Select a Proj
 probe press || fail "no Source button"
 probe chooser "$win\\src" | grep -q "^selected src$" || fail "could not pick the source folder"
 probe chooser "$win\\dst" | grep -q "^selected dst$" || fail "could not pick the destination folder"
+# What the program got from the choosers, not only what their edit boxes
+# showed when OK was pressed.
+chosen() { trace | awk '$2 == "chooser" && $3 == "result" {sub(/^[0-9]+ chooser result /, ""); print}' | tail -2 | paste -sd' '; }
+picked_both() { [ "$(chosen)" = "$win\\src\\ $win\\dst\\" ]; }
+wait_for 10 picked_both || fail "the choosers returned $(chosen), not the folders picked"
 
 "$wine" "$cli" extract "$win\\src\\Strings.pbi" > "$work/exchange" 2>/dev/null
 wait_for 30 clipboard_is "$work/exchange" || fail "the exchange text of Strings.pbi is not on the clipboard"
@@ -110,6 +123,9 @@ wait_for 30 test -f "$work/dst/Strings.pbi" || fail "Strings.pbi was not written
 cmp "$work/dst/Strings.pbi" "$work/expected.pbi" || fail "Strings.pbi differs from quillmark-cli's output"
 has_saved_row() { [ "$(probe rows 1)" = 1 ]; }
 wait_for 10 has_saved_row || fail "no Translated row"
+# The reset after the file navigates to the translator page again, which
+# fails again.
+wait_for 10 offline_pages_at_least 2 || fail "the reset did not try the translator page again"
 
 "$wine" "$cli" extract "$win\\src\\Main.pb" > "$work/exchange-main" 2>/dev/null
 wait_for 30 clipboard_is "$work/exchange-main" || fail "the exchange text of Main.pb is not on the clipboard"
@@ -128,4 +144,11 @@ wait "$pid" || code=$?
 pid=
 expect "exit code" "$code" "0"
 expect "destination after the close" "$(ls -A "$work/dst")" "Strings.pbi"
-echo "PASS: quillmark.exe under Wine (screenshots in $artifacts)"
+# One offline page per navigation to the translator page (the first and
+# each reset), never more: where the offline page's own navigation fails
+# too, it is not asked for again.
+navigations=$(( 1 + $(trace | grep -cE ' text [0-9]+ https?://' || true) ))
+[ "$(offline_pages)" -le "$navigations" ] \
+  || fail "$(offline_pages) offline pages for $navigations navigations to the translator page"
+cp "$work/trace" "$artifacts/trace"
+echo "PASS: quillmark.exe under Wine (screenshots and the program's trace in $artifacts)"
