@@ -157,28 +157,28 @@ bool IsMask(std::u16string_view t) {
   return true;
 }
 
-// Which of the characters the rules turn on a text holds.
-struct Marks {
-  bool percent = false, pipe = false, space = false, dot = false;
-  bool separator = false, colon = false, at = false;  // separator: "/" or "\\"
+// Which of the characters the rules turn on a text holds, one bit each.
+enum Mark : unsigned char {
+  kPercent = 1, kPipe = 2, kSpace = 4, kDot = 8, kSeparator = 16, kColon = 32, kAt = 64,
 };
 
-Marks MarksOf(std::u16string_view text) {
-  Marks m;
-  for (const char16_t c : text) {
-    switch (c) {
-      case u'%': m.percent = true; break;
-      case u'|': m.pipe = true; break;
-      case u' ': m.space = true; break;
-      case u'.': m.dot = true; break;
-      case u'/':
-      case u'\\': m.separator = true; break;
-      case u':': m.colon = true; break;
-      case u'@': m.at = true; break;
-      default: break;
-    }
-  }
-  return m;
+constexpr std::array<unsigned char, 128> kMarkOf = [] {
+  std::array<unsigned char, 128> marks{};
+  marks['%'] = kPercent;
+  marks['|'] = kPipe;
+  marks[' '] = kSpace;
+  marks['.'] = kDot;
+  marks['/'] = kSeparator;
+  marks['\\'] = kSeparator;
+  marks[':'] = kColon;
+  marks['@'] = kAt;
+  return marks;
+}();
+
+unsigned MarksOf(std::u16string_view text) {
+  unsigned marks = 0;
+  for (const char16_t c : text) marks |= c < 128 ? kMarkOf[c] : 0u;
+  return marks;
 }
 
 // A statement verb first and a clause word later, both in capitals:
@@ -316,8 +316,9 @@ bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {
   }
   // One look at the characters the rules turn on; a rule whose character
   // is absent cannot hold, and is not tried.
-  const Marks marks = MarksOf(text);
-  if ((marks.percent && IsMask(text)) || (marks.pipe && Contains(text, u"|*.")) || IsSql(text)) {
+  const unsigned marks = MarksOf(text);
+  if (((marks & kPercent) && IsMask(text)) || ((marks & kPipe) && Contains(text, u"|*.")) ||
+      IsSql(text)) {
     return true;
   }
   const std::u16string_view t = TrimSpaces(text);
@@ -326,10 +327,10 @@ bool IsTechnicalLiteral(std::u16string_view text, bool escaped) {
       t.find_first_of(u"/\\") < t.size() - 1) {
     return true;
   }
-  if (marks.space && Contains(t, u" ")) return false;
-  return ((marks.separator || marks.dot) && IsFileName(t)) ||
-         ((marks.colon || marks.dot || marks.at) && IsAddress(t)) || IsCodeIdentifier(t) ||
-         (marks.dot && IsDottedName(t)) || IsLocaleCode(t);
+  if ((marks & kSpace) && Contains(t, u" ")) return false;
+  return ((marks & (kSeparator | kDot)) && IsFileName(t)) ||
+         ((marks & (kColon | kDot | kAt)) && IsAddress(t)) || IsCodeIdentifier(t) ||
+         ((marks & kDot) && IsDottedName(t)) || IsLocaleCode(t);
 }
 
 }  // namespace qm

@@ -19,8 +19,8 @@ SourceEncoding DetectEncoding(std::string_view bytes) {
 
 bool HoldsTrailerMarker(std::string_view trimmed) {
   // Both markers start with "; ": one look at every ";".
-  for (std::size_t at = trimmed.find(';'); at != std::string_view::npos;
-       at = trimmed.find(';', at + 1)) {
+  for (std::size_t at = FindFirstOf<';'>(trimmed, 0); at < trimmed.size();
+       at = FindFirstOf<';'>(trimmed, at + 1)) {
     const std::string_view rest = trimmed.substr(at);
     if (rest.starts_with(kIdeOptionsMarker) || rest.starts_with(kJapbeVersionMarker)) return true;
   }
