@@ -34,11 +34,6 @@ bool IsLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 // A line's start takes 56 bits of its record: 64 PiB, beyond any file.
 constexpr std::uint64_t kStartMask = (std::uint64_t{1} << 56) - 1;
 
-// The end of the line end that starts at `i` (CR LF is one).
-std::size_t SkipLineEnd(std::string_view text, std::size_t i) {
-  return i + ((text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1);
-}
-
 // The bytes of a file that carries no byte-order mark and is not UTF-8
 // throughout: each line that is well-formed UTF-8 stays as it is, every
 // other is read as Windows-1252.

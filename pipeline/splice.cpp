@@ -13,13 +13,10 @@ namespace qm {
 TranslatedLines SplitTranslatedText(std::string_view text) {
   TranslatedLines lines;
   lines.reserve(CountLines(text));  // counted sixteen bytes at a time: no regrowth
-  const char* data = text.data();
-  const std::size_t size = text.size();
-  for (std::size_t i = 0; i < size;) {
+  for (std::size_t i = 0; i < text.size();) {
     const std::size_t end = FindLineEnd(text, i);
     lines.push_back(TrimSpaces(text.substr(i, end - i)));
-    i = end;
-    if (i < size) i += (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') ? 2 : 1;
+    i = end < text.size() ? SkipLineEnd(text, end) : end;
   }
   return lines;
 }

@@ -37,6 +37,11 @@ inline std::size_t FindLineEnd(std::string_view text, std::size_t from) {
   return FindFirstOf<'\r', '\n', '\0'>(text, from);
 }
 
+// The position after the line end that starts at `at` (CR LF is one).
+inline std::size_t SkipLineEnd(std::string_view text, std::size_t at) {
+  return at + ((text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1);
+}
+
 // Number of lines: CR, LF, CR LF and NUL end a line, and a line end at the
 // very end adds no empty line.
 std::size_t CountLines(std::string_view text);
