@@ -66,13 +66,10 @@ SourceLines SourceLines::FromBytes(std::string bytes) {
     units.resize(DecodeUtf16Into(bytes, bytes[0] == '\xFE', units.data()));
     bytes = std::string();
     lines.AddLines(EncodeUtf8(units));
+  } else if (bytes.starts_with("\xEF\xBB\xBF")) {
+    lines.AddLines(ValidUtf8(std::move(bytes)));
   } else if (IsValidUtf8(bytes)) {
     lines.AddLines(std::move(bytes));
-  } else if (bytes.starts_with("\xEF\xBB\xBF")) {
-    std::string valid;
-    AppendValidUtf8(bytes, valid);
-    bytes = std::string();
-    lines.AddLines(std::move(valid));
   } else {
     std::string converted = MixedLinesAsUtf8(bytes);
     bytes = std::string();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "text/encoding.h"
 #include "text/scan.h"
@@ -21,12 +22,7 @@ TranslatedLines SplitTranslatedText(std::string_view text) {
   return lines;
 }
 
-std::string MakeTranslationText(std::string bytes) {
-  if (IsValidUtf8(bytes)) return bytes;
-  std::string valid;
-  AppendValidUtf8(bytes, valid);
-  return valid;
-}
+std::string MakeTranslationText(std::string bytes) { return ValidUtf8(std::move(bytes)); }
 
 std::string MakeTranslationText(std::u16string_view text) { return EncodeUtf8(text); }
 

@@ -73,6 +73,24 @@ std::size_t CopyAscii(std::string_view s, std::size_t i, char16_t*& out) {
   return i;
 }
 
+// Writes the UTF-8 bytes of a code point beyond ASCII; returns the new end.
+char* PutUtf8(char32_t cp, char* o) {
+  if (cp < 0x800) {
+    *o++ = static_cast<char>(0xC0 | (cp >> 6));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    *o++ = static_cast<char>(0xE0 | (cp >> 12));
+    *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *o++ = static_cast<char>(0xF0 | (cp >> 18));
+    *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return o;
+}
+
 char16_t* PutCodePoint(char32_t cp, char16_t* out) {
   if (cp < 0x10000) {
     *out++ = static_cast<char16_t>(cp);
@@ -146,18 +164,6 @@ std::size_t SkipAscii(std::string_view bytes, std::size_t i) {
   return i;
 }
 
-void AppendCodePointUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 }  // namespace
 
@@ -285,19 +291,7 @@ std::size_t EncodeUtf8Into(std::u16string_view text, char* out) {
       cp = kReplacement;
     }
     ++i;
-    if (cp < 0x800) {
-      *o++ = static_cast<char>(0xC0 | (cp >> 6));
-      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      *o++ = static_cast<char>(0xE0 | (cp >> 12));
-      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      *o++ = static_cast<char>(0xF0 | (cp >> 18));
-      *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      *o++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    o = PutUtf8(cp, o);
   }
   return static_cast<std::size_t>(o - out);
 }
@@ -316,10 +310,9 @@ std::string EncodeUtf8(std::u16string_view text) {
 }
 
 std::size_t Utf16Length(std::string_view utf8) {
-  std::size_t units = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= utf8.size() && (Load8(utf8.data() + i) & kHighBits) == 0; i += 8) units += 8;
-  for (const char ch : utf8.substr(i)) {
+  const std::size_t ascii = SkipAscii(utf8, 0);
+  std::size_t units = ascii;
+  for (const char ch : utf8.substr(ascii)) {
     const auto b = static_cast<unsigned char>(ch);
     units += static_cast<std::size_t>((b & 0xC0) != 0x80) + static_cast<std::size_t>(b >= 0xF0);
   }
@@ -348,6 +341,13 @@ void AppendValidUtf8(std::string_view bytes, std::string& out) {
   }
 }
 
+std::string ValidUtf8(std::string bytes) {
+  if (IsValidUtf8(bytes)) return bytes;
+  std::string valid;
+  AppendValidUtf8(bytes, valid);
+  return valid;
+}
+
 void AppendWindows1252AsUtf8(std::string_view bytes, std::string& out) {
   std::size_t i = 0;
   while (i < bytes.size()) {
@@ -355,7 +355,8 @@ void AppendWindows1252AsUtf8(std::string_view bytes, std::string& out) {
     out.append(bytes.substr(i, ascii_end - i));
     for (i = ascii_end; i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80; ++i) {
       const auto b = static_cast<unsigned char>(bytes[i]);
-      AppendCodePointUtf8(b < 0xA0 ? kWindows1252High[b - 0x80] : b, out);
+      char utf8[4];
+      out.append(utf8, PutUtf8(b < 0xA0 ? kWindows1252High[b - 0x80] : b, utf8));
     }
   }
 }

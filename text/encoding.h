@@ -49,6 +49,8 @@ bool HoldsNonAscii(std::string_view bytes);
 // Appends `bytes` with each maximal ill-formed subsequence replaced by
 // U+FFFD: the bytes EncodeUtf8(DecodeUtf8(bytes)) gives, without the detour.
 void AppendValidUtf8(std::string_view bytes, std::string& out);
+// The same as a whole: well-formed bytes come back as they are, not copied.
+std::string ValidUtf8(std::string bytes);
 // Appends Windows-1252 bytes as UTF-8 (as DecodeWindows1252 reads them).
 void AppendWindows1252AsUtf8(std::string_view bytes, std::string& out);
 
