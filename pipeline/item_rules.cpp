@@ -20,10 +20,18 @@ bool IsLetterLike(char16_t c) { return IsAsciiLetter(c) || c > 0x7F; }
 
 char16_t AsciiLower(char16_t c) { return IsAsciiUpper(c) ? static_cast<char16_t>(c + 32) : c; }
 
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+// Some rules look only at ASCII characters; everything beyond ASCII counts
+// alike, whether it comes as one UTF-16 code unit or as the bytes of one
+// UTF-8 sequence. Those are written once, for both forms.
+char32_t UnitOf(char c) { return static_cast<unsigned char>(c); }
+char32_t UnitOf(char16_t c) { return c; }
+
+// `text` equals `word` without regard to ASCII case.
+template <typename Char>
+bool EqualsNoCase(std::basic_string_view<Char> text, std::u16string_view word) {
+  if (text.size() != word.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (AsciiLower(static_cast<char16_t>(UnitOf(text[i]))) != AsciiLower(word[i])) return false;
   }
   return true;
 }
@@ -31,7 +39,6 @@ bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
 bool Contains(std::u16string_view text, std::u16string_view part) {
   return text.find(part) != std::u16string_view::npos;
 }
-
 
 // The character a ~"…" escape stands for, or 0 for a sequence the language
 // does not define.
@@ -214,26 +221,11 @@ bool IsSql(std::u16string_view t) {
 
 namespace {
 
-// The rules below look only at ASCII characters; everything beyond ASCII
-// counts alike, whether it comes as one UTF-16 code unit or as the bytes of
-// one UTF-8 sequence. So each is written once, for both forms.
-char32_t UnitOf(char c) { return static_cast<unsigned char>(c); }
-char32_t UnitOf(char16_t c) { return c; }
-
 template <typename Char>
 std::size_t SkipBlanksIn(std::basic_string_view<Char> text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == Char(' ') || text[i] == Char('\t'))) ++i;
   return i;
-}
-
-template <typename Char>
-bool WordIs(std::basic_string_view<Char> word, std::u16string_view keyword) {
-  if (word.size() != keyword.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (AsciiLower(static_cast<char16_t>(UnitOf(word[i]))) != AsciiLower(keyword[i])) return false;
-  }
-  return true;
 }
 
 template <typename Char>
@@ -252,20 +244,17 @@ Directive DirectiveIn(std::basic_string_view<Char> code) {
   static constexpr std::array<std::u16string_view, 4> kIncludes = {
       u"IncludeFile", u"XIncludeFile", u"IncludeBinary", u"IncludePath"};
   for (const std::u16string_view keyword : kIncludes) {
-    if (WordIs(word, keyword)) return Directive::Include;
+    if (EqualsNoCase(word, keyword)) return Directive::Include;
   }
-  if (WordIs(word, u"Import") || WordIs(word, u"ImportC")) return Directive::Import;
-  if (WordIs(word, u"EndImport")) return Directive::EndImport;
+  if (EqualsNoCase(word, u"Import") || EqualsNoCase(word, u"ImportC")) return Directive::Import;
+  if (EqualsNoCase(word, u"EndImport")) return Directive::EndImport;
   return Directive::None;
 }
 
 template <typename Char>
 bool HoldsLetterIn(std::basic_string_view<Char> text) {
-  for (const Char c : text) {
-    const char32_t unit = UnitOf(c);
-    if (unit > 0x7F || IsAsciiLetter(static_cast<char16_t>(unit))) return true;
-  }
-  return false;
+  return std::any_of(text.begin(), text.end(),
+                     [](Char c) { return IsLetterLike(static_cast<char16_t>(UnitOf(c))); });
 }
 
 template <typename Char>
