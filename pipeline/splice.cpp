@@ -153,10 +153,10 @@ bool EncodeOutput(const SourceLines& lines, const TranslatedLines& translated,
   // neither the lines nor the translation hold anything beyond ASCII, it is
   // not; otherwise the lines are spliced once to look, once to write.
   bool needs_mark = false;
-  if (!lines.empty() && !lines[0].Text.starts_with("\xEF\xBB\xBF")) {
+  if (!lines.empty() && !lines.LineText(0).starts_with("\xEF\xBB\xBF")) {
     bool may_need_mark = false;
     for (std::size_t i = 0; i < lines.size() && !may_need_mark; ++i) {
-      may_need_mark = HoldsNonAscii(lines[i].Text);
+      may_need_mark = HoldsNonAscii(lines.LineText(i));
     }
     for (std::size_t i = 0; i < translated.size() && !may_need_mark; ++i) {
       may_need_mark = HoldsNonAscii(translated[i]);
